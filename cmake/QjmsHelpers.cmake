@@ -1,0 +1,28 @@
+# Warnings are errors in our own code; generated stubs come in as system headers.
+function(qjms_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+function(qjms_apply_sanitizer kind)
+  if(kind STREQUAL "address")
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+                        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+  elseif(kind STREQUAL "thread")
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+  elseif(NOT kind STREQUAL "")
+    message(FATAL_ERROR "QJMS_SANITIZE must be empty, 'address' or 'thread', not '${kind}'")
+  endif()
+endfunction()
+
+# qjms_add_test(NAME SOURCES... [LIBS ...]): one GoogleTest executable, its cases
+# registered with CTest one by one.
+function(qjms_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
+  qjms_warnings(${name})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "${QJMS_TEST_ENV}")
+endfunction()
