@@ -18,6 +18,8 @@ install(FILES ${PROJECT_BINARY_DIR}/QuorixJMSConfig.cmake
               ${PROJECT_BINARY_DIR}/QuorixJMSConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/QuorixJMS)
 
+# Relocatable: the prefix is found from the .pc file's own place.
+file(RELATIVE_PATH QJMS_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 configure_file(${PROJECT_SOURCE_DIR}/cmake/quorixjms.pc.in
   ${PROJECT_BINARY_DIR}/quorixjms.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/quorixjms.pc
