@@ -1,0 +1,53 @@
+#ifndef QJMS_TESTS_JMSEXPECT_H
+#define QJMS_TESTS_JMSEXPECT_H
+
+#include <string>
+#include <typeinfo>
+
+#include <gtest/gtest.h>
+#include <jms/JMSException.h>
+
+namespace qjmstest {
+
+/// Readable form of wide text for failure output (non-ASCII as \uXXXX).
+inline std::string narrow(const jms::WString& s) {
+    std::string out;
+    for (char16_t c : s) {
+        if (c >= 0x20 && c < 0x7f) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            char buf[8];
+            snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+            out += buf;
+        }
+    }
+    return out;
+}
+
+/// Succeeds when `f` throws exactly E (not a subclass) with the message `text`.
+template <typename E, typename F>
+::testing::AssertionResult throwsExactly(F&& f, const jms::WString& text) {
+    try {
+        f();
+    } catch (const jms::JMSException& e) {
+        if (typeid(e) != typeid(E))
+            return ::testing::AssertionFailure()
+                   << "threw " << typeid(e).name() << " \"" << narrow(e.getMessage()) << "\"";
+        if (e.getMessage() != text)
+            return ::testing::AssertionFailure() << "message \"" << narrow(e.getMessage())
+                                                 << "\", expected \"" << narrow(text) << "\"";
+        if (!e.toString().empty() && e.toString() != text)
+            return ::testing::AssertionFailure() << "error code not empty";
+        return ::testing::AssertionSuccess();
+    } catch (...) {
+        return ::testing::AssertionFailure() << "threw something outside the JMSException family";
+    }
+    return ::testing::AssertionFailure() << "nothing thrown";
+}
+
+}  // namespace qjmstest
+
+#define EXPECT_JMS_THROW(statement, Type, text) \
+    EXPECT_TRUE(::qjmstest::throwsExactly<Type>([&] { statement; }, text))
+
+#endif
