@@ -1,0 +1,289 @@
+#include "core/Broker.h"
+
+#include <unistd.h>
+
+#include "core/Text.h"
+#include "core/detail/Entities.h"
+
+namespace quorix::provider {
+
+using detail::CloseReason;
+
+int64_t systemNowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+namespace {
+std::u16string hex(uint64_t v) {
+  static const char digits[] = "0123456789abcdef";
+  std::u16string out;
+  do {
+    out.insert(out.begin(), char16_t(digits[v & 15]));
+    v >>= 4;
+  } while (v);
+  return out;
+}
+}  // namespace
+
+Broker::Broker(BrokerConfig config) : config_(std::move(config)) {
+  if (!config_.nowMs) config_.nowMs = systemNowMs;
+  // Unique to this run: start time and process.
+  runId_ = hex(static_cast<uint64_t>(systemNowMs())) + u"-" + hex(static_cast<uint64_t>(getpid()));
+}
+
+Broker::~Broker() { shutdown(); }
+
+void Broker::shutdown() {
+  std::vector<Retired> toJoin;
+  {
+    Lock lock(mutex_);
+    shutdown_ = true;
+    while (!connections_.empty()) closeConnectionLocked(connections_.begin()->second, Closed::Shutdown);
+    toJoin.swap(retired_);
+  }
+  for (auto& r : toJoin)
+    if (r.thread.joinable()) r.thread.join();
+}
+
+// ---- lookups -------------------------------------------------------------
+
+void Broker::checkRunning() const {
+  if (shutdown_) fail(ErrorKind::BadState, u"the server is shutting down");
+}
+
+detail::Connection& Broker::connectionFor(const ConnectionKey& key) const {
+  checkRunning();
+  auto it = connections_.find(key.cid);
+  if (it == connections_.end())
+    fail(ErrorKind::ConnectionID, u"unknown or closed connection " + u16(key.cid));
+  const ConnectionKey& k = it->second->key;
+  if (k.user != key.user || k.password != key.password)
+    fail(ErrorKind::ConnectionID,
+         u"user name or password does not match connection " + u16(key.cid));
+  return *it->second;
+}
+
+const Broker::SessionPtr& Broker::sessionFor(const SessionKey& key) const {
+  connectionFor(key.connection);
+  auto it = sessions_.find(key.sid);
+  if (it == sessions_.end() || it->second->key.connection.cid != key.connection.cid)
+    fail(ErrorKind::SessionID, u"unknown or closed session " + u16(key.sid));
+  return it->second;
+}
+
+detail::Producer& Broker::producerFor(const EndpointKey& key) const {
+  const SessionPtr& s = sessionFor(key.session);
+  auto it = s->producers.find(key.uid);
+  if (it == s->producers.end())
+    fail(ErrorKind::Producer, u"unknown or closed producer " + u16(key.uid));
+  return *it->second;
+}
+
+const Broker::ConsumerPtr& Broker::consumerFor(const EndpointKey& key) const {
+  const SessionPtr& s = sessionFor(key.session);
+  auto it = s->consumers.find(key.uid);
+  if (it == s->consumers.end())
+    fail(ErrorKind::Consumer, u"unknown or closed consumer " + u16(key.uid));
+  return it->second;
+}
+
+ConnectionKey Broker::connectionKey(int32_t cid) const {
+  Lock lock(mutex_);
+  checkRunning();
+  auto it = connections_.find(cid);
+  if (it == connections_.end()) fail(ErrorKind::ConnectionID, u"unknown connection " + u16(cid));
+  return it->second->key;
+}
+
+SessionKey Broker::sessionKey(int32_t cid, int32_t sid) const {
+  ConnectionKey ck = connectionKey(cid);
+  Lock lock(mutex_);
+  return sessionFor(SessionKey{sid, ck})->key;
+}
+
+EndpointKey Broker::endpointKey(int32_t cid, int32_t sid, int32_t uid) const {
+  SessionKey sk = sessionKey(cid, sid);
+  Lock lock(mutex_);
+  const SessionPtr& s = sessionFor(sk);
+  if (s->consumers.count(uid)) return s->consumers.at(uid)->key;
+  if (s->producers.count(uid)) return s->producers.at(uid)->key;
+  fail(ErrorKind::Consumer, u"unknown consumer or producer " + u16(uid));
+}
+
+std::vector<ConnectionInfo> Broker::connections() const {
+  Lock lock(mutex_);
+  std::vector<ConnectionInfo> out;
+  for (auto& [cid, c] : connections_) out.push_back({c->key, c->clientId, c->callbacks});
+  return out;
+}
+
+BrokerStats Broker::stats() const {
+  Lock lock(mutex_);
+  BrokerStats st;
+  st.connections = connections_.size();
+  st.sessions = sessions_.size();
+  for (auto& [sid, s] : sessions_) {
+    st.consumers += s->consumers.size();
+    st.producers += s->producers.size();
+  }
+  for (auto& [name, q] : queues_) st.messages += q->store.size();
+  for (auto& [name, t] : topics_)
+    for (auto* sub : t->subscriptions) st.messages += sub->store.size();
+  return st;
+}
+
+// ---- connections ---------------------------------------------------------
+
+bool Broker::clientIdTaken(const std::u16string& id, int32_t exceptCid) const {
+  if (id.empty()) return false;
+  for (auto& [cid, c] : connections_)
+    if (cid != exceptCid && c->clientId == id) return true;
+  return false;
+}
+
+void Broker::checkCredentials(const std::u16string& user, const std::u16string& password) const {
+  if (config_.users.empty()) return;
+  for (auto& [u, p] : config_.users)
+    if (u == user && p == password) return;
+  fail(ErrorKind::Sec, u"user name or password refused");
+}
+
+ConnectionKey Broker::connect(const ConnectRequest& r) {
+  Lock lock(mutex_);
+  checkRunning();
+  if (!equalsIgnoreCase(r.driver, config_.driver))
+    fail(ErrorKind::BadArg, u"unknown driver \"" + r.driver + u"\", this server runs \"" +
+                                config_.driver + u"\"");
+  if (r.majorVersion != 1)
+    fail(ErrorKind::Version, u"JMS version " + u16(r.majorVersion) + u" is not supported");
+  checkCredentials(r.user, r.password);
+  if (clientIdTaken(r.clientId, 0))
+    fail(ErrorKind::BadArg, u"client identifier \"" + r.clientId + u"\" is in use");
+  auto c = std::make_shared<detail::Connection>();
+  c->key = ConnectionKey{nextCid_++, r.user, r.password};
+  c->clientId = r.clientId;
+  c->callbacks = r.callbacks;
+  connections_[c->key.cid] = c;
+  return c->key;
+}
+
+void Broker::setClientId(const ConnectionKey& key, const std::u16string& clientId) {
+  Lock lock(mutex_);
+  detail::Connection& c = connectionFor(key);
+  if (clientIdTaken(clientId, c.key.cid))
+    fail(ErrorKind::BadArg, u"client identifier \"" + clientId + u"\" is in use");
+  c.clientId = clientId;
+}
+
+void Broker::start(const ConnectionKey& key) {
+  Lock lock(mutex_);
+  detail::Connection& c = connectionFor(key);
+  c.started = true;
+  notifyConnection(c);
+}
+
+void Broker::stop(const ConnectionKey& key) {
+  Lock lock(mutex_);
+  connectionFor(key).started = false;
+}
+
+void Broker::closeConnection(const ConnectionKey& key) {
+  Lock lock(mutex_);
+  connectionFor(key);
+  closeConnectionLocked(connections_.at(key.cid), Closed::Connection);
+  reapPushThreads(lock);
+}
+
+bool Broker::dropConnection(int32_t cid) {
+  Lock lock(mutex_);
+  auto it = connections_.find(cid);
+  if (it == connections_.end()) return false;
+  closeConnectionLocked(it->second, Closed::Connection);
+  reapPushThreads(lock);
+  return true;
+}
+
+void Broker::closeConnectionLocked(const ConnectionPtr& c, Closed why) {
+  ConnectionPtr keep = c;
+  while (!keep->sessions.empty()) closeSessionLocked(keep->sessions.begin()->second, why);
+  keep->started = false;
+  connections_.erase(keep->key.cid);
+}
+
+void Broker::notifyConnection(detail::Connection& c) {
+  for (auto& [sid, s] : c.sessions) {
+    s->pushCv.notify_all();
+    for (auto& [uid, consumer] : s->consumers) consumer->cv.notify_all();
+  }
+}
+
+// ---- sessions ------------------------------------------------------------
+
+SessionKey Broker::createSession(const ConnectionKey& key, int32_t ackMode, bool transacted,
+                                 std::shared_ptr<MessageSink> sink) {
+  Lock lock(mutex_);
+  detail::Connection& c = connectionFor(key);
+  if (ackMode < 1 || ackMode > 4)
+    fail(ErrorKind::BadArg, u"acknowledgement mode " + u16(ackMode) + u" is not 1 to 4");
+  if (transacted && !config_.supportsTransactions)
+    fail(ErrorKind::Transaction, u"this server does not support transacted sessions");
+  auto s = std::make_shared<detail::Session>();
+  s->key = SessionKey{nextSid_++, c.key};
+  s->connection = &c;
+  s->transacted = transacted;
+  s->ackMode = ackMode;
+  s->sink = std::move(sink);
+  c.sessions[s->key.sid] = s;
+  sessions_[s->key.sid] = s;
+  return s->key;
+}
+
+void Broker::closeSession(const SessionKey& key) {
+  Lock lock(mutex_);
+  closeSessionLocked(sessionFor(key), Closed::Session);
+  reapPushThreads(lock);
+}
+
+void Broker::closeSessionLocked(const SessionPtr& sp, Closed why) {
+  SessionPtr s = sp;  // the maps below may hold the last other references
+  rollbackLocked(*s);
+  while (!s->consumers.empty()) {
+    closeConsumerLocked(*s->consumers.begin()->second, why);
+  }
+  s->producers.clear();
+  s->open = false;
+  s->pushCv.notify_all();
+  if (s->pushThread.joinable()) retired_.push_back({std::move(s->pushThread), s->pushDone});
+  if (s->connection) s->connection->sessions.erase(s->key.sid);
+  s->connection = nullptr;
+  sessions_.erase(s->key.sid);
+}
+
+void Broker::commit(const SessionKey& key) {
+  Lock lock(mutex_);
+  detail::Session& s = *sessionFor(key);
+  if (!s.transacted) fail(ErrorKind::Transaction, u"session " + u16(s.key.sid) + u" is not transacted");
+  std::vector<detail::PendingSend> sends;
+  sends.swap(s.pendingSends);
+  s.received.clear();
+  for (auto& p : sends) deliverNow(p.target, p.message);
+}
+
+void Broker::rollback(const SessionKey& key) {
+  Lock lock(mutex_);
+  detail::Session& s = *sessionFor(key);
+  if (!s.transacted) fail(ErrorKind::Transaction, u"session " + u16(s.key.sid) + u" is not transacted");
+  rollbackLocked(s);
+}
+
+void Broker::rollbackLocked(detail::Session& s) {
+  s.pendingSends.clear();
+  std::vector<detail::Received> received;
+  received.swap(s.received);
+  for (auto& r : received) returnToSource(r.source, std::move(r.entry));
+}
+
+std::u16string Broker::nextMessageId() { return u"ID:" + runId_ + u"-" + u16(int64_t(nextMessage_++)); }
+
+}  // namespace quorix::provider

@@ -1,0 +1,197 @@
+#pragma once
+// The in-memory messaging engine: connections, sessions, producers,
+// consumers, queues, topics, durable subscriptions and transactions.
+// Thread-safe; blocking receives wait without holding up other calls.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "core/BrokerConfig.h"
+#include "core/Callbacks.h"
+#include "core/Error.h"
+#include "core/Identity.h"
+#include "core/Message.h"
+#include "core/MessageFilter.h"
+#include "core/MessageStore.h"
+
+namespace quorix::provider {
+
+namespace detail {
+struct Connection;
+struct Session;
+struct Consumer;
+struct Producer;
+struct Source;
+struct Queue;
+struct Topic;
+struct Subscription;
+enum class CloseReason : int;
+}  // namespace detail
+
+struct ConnectRequest {
+  std::u16string clientId;  // empty: none
+  std::u16string user;
+  std::u16string password;
+  std::u16string driver;
+  int32_t majorVersion = 1;
+  std::shared_ptr<ConnectionCallbacks> callbacks;
+};
+
+struct ConsumerSpec {
+  enum Kind { Receiver, Browser, Subscriber, Durable } kind = Receiver;
+  DestinationRef destination;
+  std::u16string durableName;
+  std::optional<std::u16string> selector;         // the text, for comparison
+  std::shared_ptr<const MessageFilter> filter;    // null: every message
+};
+
+// The header fields a sender decides; the broker adds identifier and time stamp.
+struct OutgoingMessage {
+  int64_t expiration = 0;
+  int32_t priority = 4;
+  int32_t deliveryMode = kNonPersistent;
+  std::optional<std::u16string> correlationId;
+  std::optional<std::u16string> type;
+  std::shared_ptr<const Payload> payload;
+};
+
+struct SentMessage {
+  std::u16string id;
+  int64_t timestamp = 0;
+};
+
+struct Wait {
+  enum Mode { NoWait, Forever, Until } mode = NoWait;
+  std::chrono::steady_clock::time_point deadline{};
+  static Wait none() { return {}; }
+  static Wait forever() { return {Forever, {}}; }
+  static Wait until(std::chrono::steady_clock::time_point t) { return {Until, t}; }
+};
+
+struct BrokerStats {
+  size_t connections = 0, sessions = 0, consumers = 0, producers = 0, messages = 0;
+};
+
+struct ConnectionInfo {
+  ConnectionKey key;
+  std::u16string clientId;
+  std::shared_ptr<ConnectionCallbacks> callbacks;
+};
+
+class Broker {
+ public:
+  explicit Broker(BrokerConfig config);
+  ~Broker();
+  Broker(const Broker&) = delete;
+  Broker& operator=(const Broker&) = delete;
+
+  const BrokerConfig& config() const { return config_; }
+
+  // Wakes every waiter, closes everything, joins the push threads. Later
+  // calls fail with BadState.
+  void shutdown();
+
+  ConnectionKey connect(const ConnectRequest& request);
+  void setClientId(const ConnectionKey& key, const std::u16string& clientId);
+  void start(const ConnectionKey& key);
+  void stop(const ConnectionKey& key);
+  void closeConnection(const ConnectionKey& key);
+  // A connection the server gave up on (failed ping): closed, its
+  // uncommitted and in-flight messages returned. False if already gone.
+  bool dropConnection(int32_t cid);
+
+  SessionKey createSession(const ConnectionKey& key, int32_t ackMode, bool transacted,
+                           std::shared_ptr<MessageSink> sink);
+  void closeSession(const SessionKey& key);
+  void commit(const SessionKey& key);
+  void rollback(const SessionKey& key);
+
+  // `destination` absent: a producer without one (only produce-to works).
+  EndpointKey createProducer(const SessionKey& key, bool forTopic,
+                             const std::optional<DestinationRef>& destination);
+  void closeProducer(const EndpointKey& key);
+  EndpointKey createConsumer(const SessionKey& key, const ConsumerSpec& spec);
+  void closeConsumer(const EndpointKey& key);
+  void unsubscribe(const SessionKey& key, const std::u16string& name);
+  void setListener(const EndpointKey& key, bool enabled);
+
+  SentMessage produce(const EndpointKey& producer, const std::optional<DestinationRef>& target,
+                      OutgoingMessage message);
+  std::optional<Delivery> receive(const EndpointKey& consumer, Wait wait);
+
+  // Lookups for the front end and test control. The first three fail like any
+  // other call on an unknown identifier, but check only the numbers.
+  ConnectionKey connectionKey(int32_t cid) const;
+  SessionKey sessionKey(int32_t cid, int32_t sid) const;
+  EndpointKey endpointKey(int32_t cid, int32_t sid, int32_t uid) const;
+  std::vector<ConnectionInfo> connections() const;
+  BrokerStats stats() const;
+
+ private:
+  using Lock = std::unique_lock<std::mutex>;
+  using ConnectionPtr = std::shared_ptr<detail::Connection>;
+  using SessionPtr = std::shared_ptr<detail::Session>;
+  using ConsumerPtr = std::shared_ptr<detail::Consumer>;
+  using SourcePtr = std::shared_ptr<detail::Source>;
+
+  using Closed = detail::CloseReason;
+
+  void checkRunning() const;
+  detail::Connection& connectionFor(const ConnectionKey& key) const;
+  const SessionPtr& sessionFor(const SessionKey& key) const;
+  detail::Producer& producerFor(const EndpointKey& key) const;
+  const ConsumerPtr& consumerFor(const EndpointKey& key) const;
+  bool clientIdTaken(const std::u16string& id, int32_t exceptCid) const;
+  void checkCredentials(const std::u16string& user, const std::u16string& password) const;
+  void checkDestination(const DestinationRef& d, bool wantTopic) const;
+  std::shared_ptr<detail::Queue> queueNamed(const std::u16string& name);
+  std::shared_ptr<detail::Topic> topicNamed(const std::u16string& name);
+
+  void closeConnectionLocked(const ConnectionPtr& c, Closed why);
+  void closeSessionLocked(const SessionPtr& s, Closed why);
+  void closeConsumerLocked(detail::Consumer& c, Closed why);
+  void rollbackLocked(detail::Session& s);
+  void returnToSource(const SourcePtr& source, StoredEntry entry);
+  void notifySource(detail::Source& source);
+  void notifyConnection(detail::Connection& c);
+
+  void deliverNow(const DestinationRef& target, const MessagePtr& message);
+  void checkDepth(detail::Queue& queue, size_t pendingForIt);
+  [[noreturn]] static void throwClosed(Closed why);
+
+  void ensurePushThread(const SessionPtr& s);
+  void pushLoop(SessionPtr s);
+  void reapPushThreads(Lock& lock);
+
+  std::u16string nextMessageId();
+  int64_t now() const { return config_.nowMs(); }
+
+  BrokerConfig config_;
+  mutable std::mutex mutex_;
+  bool shutdown_ = false;
+  int32_t nextCid_ = 1, nextSid_ = 1, nextUid_ = 1;
+  uint64_t nextMessage_ = 1;
+  std::u16string runId_;
+  std::map<int32_t, ConnectionPtr> connections_;
+  std::map<int32_t, SessionPtr> sessions_;  // every open session, by sid
+  std::map<std::u16string, std::shared_ptr<detail::Queue>> queues_;
+  std::map<std::u16string, std::shared_ptr<detail::Topic>> topics_;
+  // (client identifier, subscription name)
+  std::map<std::pair<std::u16string, std::u16string>, std::shared_ptr<detail::Subscription>>
+      durables_;
+  struct Retired {
+    std::thread thread;
+    std::shared_ptr<bool> done;  // guarded by mutex_
+  };
+  std::vector<Retired> retired_;
+};
+
+}  // namespace quorix::provider

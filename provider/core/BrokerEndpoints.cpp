@@ -1,0 +1,173 @@
+// Destinations, producers, consumers and subscriptions.
+#include <algorithm>
+
+#include "core/Broker.h"
+#include "core/Text.h"
+#include "core/detail/Entities.h"
+
+namespace quorix::provider {
+
+using detail::CloseReason;
+
+void Broker::checkDestination(const DestinationRef& d, bool wantTopic) const {
+  if (d.name.empty()) fail(ErrorKind::Destination, u"destination name is empty");
+  if (d.isTopic != wantTopic)
+    fail(ErrorKind::Destination, (d.isTopic ? u"topic \"" : u"queue \"") + d.name +
+                                     (wantTopic ? u"\" given where a topic is needed"
+                                                : u"\" given where a queue is needed"));
+  if (d.defined && !equalsIgnoreCase(d.driver, config_.driver))
+    fail(ErrorKind::Destination, u"destination \"" + d.name + u"\" is defined for driver \"" +
+                                     d.driver + u"\", this server runs \"" + config_.driver + u"\"");
+}
+
+std::shared_ptr<detail::Queue> Broker::queueNamed(const std::u16string& name) {
+  auto& q = queues_[name];
+  if (!q) {
+    q = std::make_shared<detail::Queue>();
+    q->name = name;
+  }
+  return q;
+}
+
+std::shared_ptr<detail::Topic> Broker::topicNamed(const std::u16string& name) {
+  auto& t = topics_[name];
+  if (!t) {
+    t = std::make_shared<detail::Topic>();
+    t->name = name;
+  }
+  return t;
+}
+
+// ---- producers -----------------------------------------------------------
+
+EndpointKey Broker::createProducer(const SessionKey& key, bool forTopic,
+                                   const std::optional<DestinationRef>& destination) {
+  Lock lock(mutex_);
+  const SessionPtr& s = sessionFor(key);
+  if (destination) {
+    checkDestination(*destination, forTopic);
+    forTopic ? (void)topicNamed(destination->name) : (void)queueNamed(destination->name);
+  }
+  auto p = std::make_shared<detail::Producer>();
+  p->key = EndpointKey{nextUid_++, s->key};
+  p->forTopic = forTopic;
+  p->destination = destination;
+  s->producers[p->key.uid] = p;
+  return p->key;
+}
+
+void Broker::closeProducer(const EndpointKey& key) {
+  Lock lock(mutex_);
+  producerFor(key);
+  sessionFor(key.session)->producers.erase(key.uid);
+}
+
+// ---- consumers -----------------------------------------------------------
+
+EndpointKey Broker::createConsumer(const SessionKey& key, const ConsumerSpec& spec) {
+  Lock lock(mutex_);
+  const SessionPtr& s = sessionFor(key);
+  bool topic = spec.kind == ConsumerSpec::Subscriber || spec.kind == ConsumerSpec::Durable;
+  checkDestination(spec.destination, topic);
+
+  auto c = std::make_shared<detail::Consumer>();
+  c->session = s.get();
+  c->kind = spec.kind;
+  if (!topic) {
+    c->source = queueNamed(spec.destination.name);
+    c->filter = spec.filter;
+  } else if (spec.kind == ConsumerSpec::Subscriber) {
+    auto sub = std::make_shared<detail::Subscription>();
+    sub->topic = topicNamed(spec.destination.name);
+    sub->filter = spec.filter;
+    sub->selector = spec.selector;
+    sub->topic->subscriptions.insert(sub.get());
+    c->source = sub;
+  } else {
+    auto dkey = std::make_pair(s->connection->clientId, spec.durableName);
+    auto it = durables_.find(dkey);
+    if (it != durables_.end()) {
+      detail::Subscription& old = *it->second;
+      if (old.active)
+        fail(ErrorKind::Consumer, u"durable subscription \"" + spec.durableName + u"\" is in use",
+             kCodeSubscriptionInUse);
+      // A subscription reopened on another topic or with another selector
+      // starts afresh.
+      if (old.topic->name != spec.destination.name || old.selector != spec.selector) {
+        old.topic->subscriptions.erase(&old);
+        old.store.close();
+        durables_.erase(it);
+        it = durables_.end();
+      }
+    }
+    if (it == durables_.end()) {
+      auto sub = std::make_shared<detail::Subscription>();
+      sub->topic = topicNamed(spec.destination.name);
+      sub->filter = spec.filter;
+      sub->selector = spec.selector;
+      sub->durable = true;
+      sub->name = spec.durableName;
+      sub->topic->subscriptions.insert(sub.get());
+      it = durables_.emplace(dkey, sub).first;
+    }
+    it->second->active = c.get();
+    c->source = it->second;
+  }
+  c->key = EndpointKey{nextUid_++, s->key};
+  c->source->consumers.push_back(c.get());
+  s->consumers[c->key.uid] = c;
+  return c->key;
+}
+
+void Broker::closeConsumer(const EndpointKey& key) {
+  Lock lock(mutex_);
+  closeConsumerLocked(*consumerFor(key), Closed::Consumer);
+}
+
+void Broker::closeConsumerLocked(detail::Consumer& c, Closed why) {
+  ConsumerPtr keep = c.session->consumers.at(c.key.uid);
+  auto& list = c.source->consumers;
+  list.erase(std::remove(list.begin(), list.end(), &c), list.end());
+  if (auto* sub = dynamic_cast<detail::Subscription*>(c.source.get())) {
+    if (sub->durable) {
+      sub->active = nullptr;
+    } else {
+      sub->topic->subscriptions.erase(sub);
+      sub->store.close();
+    }
+  }
+  c.closed = why;
+  c.listener = false;
+  c.cv.notify_all();
+  c.session->consumers.erase(c.key.uid);
+  c.session = nullptr;
+}
+
+void Broker::unsubscribe(const SessionKey& key, const std::u16string& name) {
+  Lock lock(mutex_);
+  const SessionPtr& s = sessionFor(key);
+  auto it = durables_.find({s->connection->clientId, name});
+  if (it == durables_.end())
+    fail(ErrorKind::Destination, u"no durable subscription \"" + name + u"\"");
+  if (it->second->active)
+    fail(ErrorKind::Consumer, u"durable subscription \"" + name + u"\" is in use",
+         kCodeSubscriptionInUse);
+  it->second->topic->subscriptions.erase(it->second.get());
+  it->second->store.close();
+  durables_.erase(it);
+}
+
+void Broker::setListener(const EndpointKey& key, bool enabled) {
+  Lock lock(mutex_);
+  const ConsumerPtr& c = consumerFor(key);
+  if (enabled && c->kind == ConsumerSpec::Browser)
+    fail(ErrorKind::Consumer, u"a browser cannot have a message listener");
+  c->listener = enabled;
+  if (enabled) {
+    SessionPtr s = sessions_.at(key.session.sid);
+    ensurePushThread(s);
+    s->pushCv.notify_all();
+  }
+}
+
+}  // namespace quorix::provider

@@ -1,0 +1,39 @@
+#pragma once
+// How the core reaches clients without knowing the transport.
+#include <memory>
+
+#include "core/Identity.h"
+#include "core/Message.h"
+
+namespace quorix::provider {
+
+struct Delivery {
+  MessagePtr message;
+  bool redelivered = false;
+  EndpointKey consumer;
+};
+
+enum class PushOutcome {
+  Delivered,     // the client took the message
+  Failed,        // returned to its queue; retried after a pause
+  ConsumerGone,  // returned; no more pushes for that consumer
+  SessionGone,   // returned; the session is closed on the server
+};
+
+// One per session: pushes messages to that session's listeners.
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  virtual PushOutcome push(const Delivery& delivery) = 0;
+};
+
+enum class PingResult { Alive, Refused, Unreachable };
+
+// One per connection: liveness checks and server events.
+class ConnectionCallbacks {
+ public:
+  virtual ~ConnectionCallbacks() = default;
+  virtual PingResult ping(const ConnectionKey& connection) = 0;
+};
+
+}  // namespace quorix::provider

@@ -1,0 +1,46 @@
+#pragma once
+// A stored message as the core sees it: the header fields that routing,
+// ordering, expiry and selectors need, plus the front end's opaque payload.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorix::provider {
+
+// A property value as a selector sees it. Text views point into the payload.
+struct PropertyValue {
+  enum Kind { Null, Bool, Long, Double, String } kind = Null;
+  bool b = false;
+  int64_t l = 0;
+  double d = 0;
+  std::u16string_view s;
+};
+
+// What the front end stores for a message (the body and properties in wire
+// form). Immutable once stored.
+class Payload {
+ public:
+  virtual ~Payload() = default;
+  virtual PropertyValue property(std::u16string_view name) const = 0;
+};
+
+inline constexpr int32_t kNonPersistent = 1;
+inline constexpr int32_t kPersistent = 2;
+
+struct Message {
+  std::u16string id;        // "ID:..." assigned at send
+  int64_t timestamp = 0;    // ms since the epoch, assigned at send
+  int64_t expiration = 0;   // ms since the epoch, 0 = never
+  int32_t priority = 4;     // 0..9
+  int32_t deliveryMode = kNonPersistent;
+  std::optional<std::u16string> correlationId;
+  std::optional<std::u16string> type;
+  std::shared_ptr<const Payload> payload;
+
+  bool expiredAt(int64_t nowMs) const { return expiration != 0 && expiration <= nowMs; }
+};
+using MessagePtr = std::shared_ptr<const Message>;
+
+}  // namespace quorix::provider
