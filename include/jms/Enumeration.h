@@ -17,7 +17,8 @@ public:
 
     virtual bool hasMoreElements() = 0;
     /// The next message; caller owns. Throws NoSuchElementException when
-    /// there is none.
+    /// there is none or an earlier fetch failed; null when this fetch failed
+    /// (the next call reports why).
     virtual Message* nextElement() = 0;
 };
 

@@ -21,7 +21,8 @@ public:
     /// The listener set, or null; not owned.
     virtual MessageListener* getMessageListener() = 0;
     /// Asks the provider to push messages to `listener`, which the caller
-    /// keeps and must keep alive while the consumer is open.
+    /// keeps and must keep alive while the consumer is open. Null is
+    /// refused; a listener once set is replaced only locally, never removed.
     virtual void setMessageListener(MessageListener* listener) = 0;
     /// Waits up to `timeout` milliseconds; null when none came. Caller owns.
     virtual Message* receive(int64_t timeout) = 0;
