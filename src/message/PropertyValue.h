@@ -30,6 +30,10 @@ public:
     template <typename T>
     const T* get() const { return std::get_if<T>(&value_); }
 
+    /// Calls `f` with the stored value as its own type.
+    template <typename F>
+    decltype(auto) visit(F&& f) const { return std::visit(std::forward<F>(f), value_); }
+
     bool operator==(const PropertyValue& other) const { return value_ == other.value_; }
 
 private:
