@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <limits>
 #include <ostream>
+#include <thread>
+#include <vector>
 
 namespace quorix::selector::test {
 namespace {
@@ -169,6 +172,25 @@ TEST(EmptySelector, SelectsEverything) {
   const auto selector = Selector::compile(u"i = 1");
   EXPECT_FALSE(selector->selectsAll());
   EXPECT_EQ(selector->text(), u"i = 1");
+}
+
+// The provider shares one compiled selector between the threads that serve a consumer.
+TEST(SharedSelector, EvaluatesOnManyThreadsAtOnce) {
+  const auto selector = Selector::compile(
+      u"s LIKE 'h%o' AND i BETWEEN 5 AND 15 AND JMSType IN ('car') AND nope IS NULL");
+  std::atomic<int> matched{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int k = 0; k < 2000; ++k) {
+        matched += selector->matches(message()) ? 1 : 0;
+      }
+    });
+  }
+  for (std::thread& t : threads) {
+    t.join();
+  }
+  EXPECT_EQ(matched.load(), 8000);
 }
 
 }  // namespace
