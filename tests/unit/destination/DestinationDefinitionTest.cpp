@@ -9,14 +9,6 @@ using jms::WStringList;
 
 namespace {
 
-TEST(PlainDestinationName, EmptyAndLengthLimits) {
-    EXPECT_JMS_THROW(jms::checkPlainDestinationName(u""), InvalidDestinationException,
-                     u"destination name is null");
-    EXPECT_NO_THROW(jms::checkPlainDestinationName(WString(65535, u'q')));
-    EXPECT_JMS_THROW(jms::checkPlainDestinationName(WString(65536, u'q')),
-                     InvalidDestinationException, u"destination name length must be <= 65535");
-}
-
 TEST(DefinitionString, RecognisedByNameKeyAnywhere) {
     EXPECT_TRUE(jms::looksLikeDefinitionString(u"name=Q1"));
     EXPECT_TRUE(jms::looksLikeDefinitionString(u"rename=1"));
@@ -115,19 +107,6 @@ TEST(DriverRules, TableInOrder) {
             EXPECT_NO_THROW(jms::checkDriverRules(c.driver, c.tags, c.isTopic));
         }
     }
-}
-
-TEST(DefinitionParts, NullArgAndLengthMismatch) {
-    using Def = jms::DestinationDefinition;
-    EXPECT_JMS_THROW(jms::checkDefinitionParts(Def{u"", u"mq", {u"q"}, {u"v"}}),
-                     InvalidDestinationException, u"null arg");
-    EXPECT_JMS_THROW(jms::checkDefinitionParts(Def{u"n", u"mq", {}, {u"v"}}),
-                     InvalidDestinationException, u"null arg");
-    EXPECT_JMS_THROW(jms::checkDefinitionParts(Def{u"n", u"mq", {u"q"}, {}}),
-                     InvalidDestinationException, u"null arg");
-    EXPECT_JMS_THROW(jms::checkDefinitionParts(Def{u"n", u"mq", {u"q", u"m"}, {u"v"}}),
-                     InvalidDestinationException, u"length mismatch");
-    EXPECT_NO_THROW(jms::checkDefinitionParts(Def{u"n", u"mq", {u"q"}, {u"v"}}));
 }
 
 }  // namespace

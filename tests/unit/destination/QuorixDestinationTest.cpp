@@ -63,14 +63,6 @@ TEST(DefinedDestination, DefinitionStringToWireForm) {
 TEST(DefinedDestination, DefinitionStringRefusals) {
     EXPECT_JMS_THROW(QuorixTopic(u"name=Q1,driver=MQ,queue=LQ,manager=QM", true),
                      InvalidDestinationException, u"cannot define topic for mq driver");
-    EXPECT_JMS_THROW(QuorixQueue(u"name=Q1,driver=mq,queue=LQ", true),
-                     InvalidDestinationException, u"must define 'manager' and 'queue'");
-    EXPECT_JMS_THROW(QuorixQueue(u"name=Q1, driver=vol", true), InvalidDestinationException,
-                     u"name=Q1, driver=vol");
-    EXPECT_JMS_THROW(QuorixQueue(u"name=Q1", true), InvalidDestinationException,
-                     u"'name' and 'driver' must be defined");
-    EXPECT_JMS_THROW(QuorixQueue(u"name=Q1,driver=jdbc", true), InvalidDestinationException,
-                     u"\"driver\" definition not supported ->jdbc<-");
     EXPECT_JMS_THROW(QuorixQueue(u"rename=1", true), InvalidDestinationException, u"rename=1");
 }
 

@@ -55,15 +55,4 @@ TEST(PropertyName, RefusedNamesWithTexts) {
     }
 }
 
-TEST(PropertyName, WordTables) {
-    for (const char16_t* w : {u"null", u"true", u"false", u"not", u"and", u"or", u"between",
-                              u"like", u"in", u"is"}) {
-        EXPECT_TRUE(jms::isReservedWord(w));
-        EXPECT_TRUE(jms::isReservedWord(WString(u"X").substr(1) + w));
-    }
-    EXPECT_FALSE(jms::isReservedWord(u"iss"));
-    EXPECT_TRUE(jms::isKnownJmsName(u"JMSXState"));
-    EXPECT_FALSE(jms::isKnownJmsName(u"jmsxstate"));
-}
-
 }  // namespace

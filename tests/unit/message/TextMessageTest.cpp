@@ -25,12 +25,4 @@ TEST(TextMessageBody, ConstructionAndClearBody) {
     EXPECT_EQ(m.getText(), u"");
 }
 
-TEST(TextMessageBody, SurrogatesAndLargeTextKept) {
-    const jms::WString pair = u"\xd83d\xde00";  // one character, two units
-    CltTextMessage m(pair);
-    EXPECT_EQ(m.getText().size(), 2u);
-    m.setText(jms::WString(1 << 20, u'x'));
-    EXPECT_EQ(m.getText().size(), 1u << 20);
-}
-
 }  // namespace

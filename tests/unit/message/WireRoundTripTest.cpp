@@ -136,8 +136,16 @@ TEST(WireRoundTrip, EmptyTextTravelsAsNullBranch) {
 // The absent string fields go out as the null branch, never as an unset union.
 TEST(WireRoundTrip, DefaultHeaderOnTheWire) {
     jms::CltHeaderMessage m;
+    m.setJMSType(u"t");
+    m.setJMSType(u"");  // empty clears
+    m.setJMSCorrelationID(u"c");
+    m.setJMSCorrelationIDAsBytes({});
     wire::JMSMsg sent;
     auto back = roundTrip(m, &sent);
+    EXPECT_EQ(sent.hdr.JMSDeliveryMode, 2);
+    EXPECT_EQ(sent.hdr.JMSPriority, 4);
+    EXPECT_EQ(sent.hdr.JMSExpiration, 0);
+    EXPECT_FALSE(sent.hdr.JMSRedelivered);
     EXPECT_FALSE(sent.hdr.JMSMessageID._d());
     EXPECT_FALSE(sent.hdr.JMSType._d());
     EXPECT_FALSE(sent.hdr.JMSCorrelationID._d());
@@ -145,6 +153,8 @@ TEST(WireRoundTrip, DefaultHeaderOnTheWire) {
     EXPECT_EQ(sent.hdr.JMSProperties.length(), 0u);
     EXPECT_EQ(back->getJMSMessageID(), u"");
     EXPECT_EQ(back->getJMSReplyTo(), nullptr);
+    EXPECT_EQ(back->getJMSCorrelationID(), u"");
+    EXPECT_TRUE(back->getJMSCorrelationIDAsBytes().empty());
 }
 
 TEST(WireRoundTrip, BytesInReadModeAfterReadsSendWholeBody) {
