@@ -126,6 +126,8 @@ class Broker {
   SentMessage produce(const EndpointKey& producer, const std::optional<DestinationRef>& target,
                       OutgoingMessage message);
   std::optional<Delivery> receive(const EndpointKey& consumer, Wait wait);
+  // The message with that identifier, if the consumer could receive it now.
+  std::optional<Delivery> receiveById(const EndpointKey& consumer, const std::u16string& id);
 
   // Lookups for the front end and test control. The first three fail like any
   // other call on an unknown identifier, but check only the numbers.
@@ -163,6 +165,8 @@ class Broker {
   void notifySource(detail::Source& source);
   void notifyConnection(detail::Connection& c);
 
+  std::optional<Delivery> receiveLocked(Lock& lock, const ConsumerPtr& c, Wait wait,
+                                       const MessageFilter* filter);
   void deliverNow(const DestinationRef& target, const MessagePtr& message);
   void checkDepth(detail::Queue& queue, size_t pendingForIt);
   [[noreturn]] static void throwClosed(Closed why);

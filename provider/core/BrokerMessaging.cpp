@@ -100,17 +100,44 @@ SentMessage Broker::produce(const EndpointKey& key, const std::optional<Destinat
 std::optional<Delivery> Broker::receive(const EndpointKey& key, Wait wait) {
   Lock lock(mutex_);
   ConsumerPtr c = consumerFor(key);
+  return receiveLocked(lock, c, wait, c->filter.get());
+}
+
+namespace {
+// The consumer's own filter, narrowed to one message identifier.
+class IdFilter : public MessageFilter {
+ public:
+  IdFilter(const MessageFilter* inner, const std::u16string& id) : inner_(inner), id_(id) {}
+  bool matches(const Message& m) const override {
+    return m.id == id_ && (!inner_ || inner_->matches(m));
+  }
+
+ private:
+  const MessageFilter* inner_;
+  const std::u16string& id_;
+};
+}  // namespace
+
+std::optional<Delivery> Broker::receiveById(const EndpointKey& key, const std::u16string& id) {
+  Lock lock(mutex_);
+  ConsumerPtr c = consumerFor(key);
+  IdFilter filter(c->filter.get(), id);
+  return receiveLocked(lock, c, Wait::none(), &filter);
+}
+
+std::optional<Delivery> Broker::receiveLocked(Lock& lock, const ConsumerPtr& c, Wait wait,
+                                              const MessageFilter* filter) {
   for (;;) {
     if (c->closed != Closed::Open) throwClosed(c->closed);
     detail::Session& s = *c->session;
     if (c->kind == ConsumerSpec::Browser) {
       // Browsing needs no started connection and removes nothing.
-      if (auto found = c->source->store.peekAfter(c->browseCursor, c->filter.get(), now())) {
+      if (auto found = c->source->store.peekAfter(c->browseCursor, filter, now())) {
         c->browseCursor = found->first;
         return Delivery{found->second.message, found->second.redelivered, c->key};
       }
     } else if (s.connection->started) {
-      if (auto e = c->source->store.take(c->filter.get(), now())) {
+      if (auto e = c->source->store.take(filter, now())) {
         Delivery d{e->message, e->redelivered, c->key};
         if (s.transacted) s.received.push_back({c->source, std::move(*e)});
         return d;

@@ -1,6 +1,9 @@
 #pragma once
 // How the core reaches clients without knowing the transport.
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "core/Identity.h"
 #include "core/Message.h"
@@ -29,11 +32,24 @@ class MessageSink {
 
 enum class PingResult { Alive, Refused, Unreachable };
 
+// What a server event is about: the connection, or one of its sessions or
+// endpoints.
+struct EventTarget {
+  ConnectionKey connection;
+  std::optional<SessionKey> session;
+  std::optional<EndpointKey> endpoint;
+};
+
 // One per connection: liveness checks and server events.
 class ConnectionCallbacks {
  public:
   virtual ~ConnectionCallbacks() = default;
   virtual PingResult ping(const ConnectionKey& connection) = 0;
+  // False when the client could not be reached.
+  virtual bool serverEvent(int32_t /*code*/, const std::u16string& /*text*/,
+                           const EventTarget& /*target*/) {
+    return false;
+  }
 };
 
 }  // namespace quorix::provider

@@ -1,0 +1,91 @@
+#include "core/SelectorFilter.h"
+
+#include "core/Error.h"
+#include "core/Text.h"
+
+#if QUORIX_HAVE_SELECTOR
+#include "selector/Selector.h"
+#endif
+
+namespace quorix::provider {
+
+#if QUORIX_HAVE_SELECTOR
+namespace {
+
+// A stored message as a selector sees it: header fields by their JMS names,
+// everything else from the properties.
+class View : public selector::MessageView {
+ public:
+  explicit View(const Message& m) : m_(m) {}
+  selector::Value lookup(std::u16string_view id) const override {
+    selector::Value v;
+    if (id == u"JMSDeliveryMode") {
+      v.kind = selector::Value::String;
+      v.s = m_.deliveryMode == kPersistent ? u"PERSISTENT" : u"NON_PERSISTENT";
+    } else if (id == u"JMSPriority") {
+      v.kind = selector::Value::Long;
+      v.l = m_.priority;
+    } else if (id == u"JMSTimestamp") {
+      v.kind = selector::Value::Long;
+      v.l = m_.timestamp;
+    } else if (id == u"JMSMessageID") {
+      v.kind = selector::Value::String;
+      v.s = m_.id;
+    } else if (id == u"JMSCorrelationID" || id == u"JMSType") {
+      const auto& field = id == u"JMSType" ? m_.type : m_.correlationId;
+      if (field) {
+        v.kind = selector::Value::String;
+        v.s = *field;
+      }
+    } else if (m_.payload) {
+      PropertyValue p = m_.payload->property(id);
+      v.kind = static_cast<selector::Value::Kind>(p.kind);
+      v.b = p.b;
+      v.l = p.l;
+      v.d = p.d;
+      v.s = p.s;
+    }
+    return v;
+  }
+
+ private:
+  const Message& m_;
+};
+
+static_assert(int(PropertyValue::String) == int(selector::Value::String) &&
+                  int(PropertyValue::Double) == int(selector::Value::Double) &&
+                  int(PropertyValue::Null) == int(selector::Value::Null),
+              "property kinds mirror selector kinds");
+
+class CompiledFilter : public MessageFilter {
+ public:
+  explicit CompiledFilter(std::shared_ptr<const selector::Selector> s) : s_(std::move(s)) {}
+  bool matches(const Message& m) const override { return s_->matches(View(m)); }
+
+ private:
+  std::shared_ptr<const selector::Selector> s_;
+};
+
+}  // namespace
+
+std::shared_ptr<const MessageFilter> compileSelector(const std::optional<std::u16string>& text) {
+  if (!text) return nullptr;
+  try {
+    auto compiled = selector::Selector::compile(*text);
+    if (compiled->selectsAll()) return nullptr;
+    return std::make_shared<CompiledFilter>(std::move(compiled));
+  } catch (const selector::SelectorError& e) {
+    fail(ErrorKind::Selector, fromUtf8(e.reason));
+  }
+}
+
+#else
+
+// Without the selector module every consumer receives every message.
+std::shared_ptr<const MessageFilter> compileSelector(const std::optional<std::u16string>&) {
+  return nullptr;
+}
+
+#endif
+
+}  // namespace quorix::provider

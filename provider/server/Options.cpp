@@ -1,0 +1,129 @@
+#include "server/Options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+namespace quorix::provider {
+
+std::string usage() {
+  return
+      "usage: quorix-provider [options]\n"
+      "  --endpoint ENDPOINT      where to listen (default giop:tcp:127.0.0.1:0)\n"
+      "  --ior-file PATH          also write the Provider reference to PATH\n"
+      "  --driver NAME            driver name clients must ask for (default vol)\n"
+      "  --persistent             claim persistent delivery (nothing is stored on disk)\n"
+      "  --no-persistent          refuse persistent messages (the default)\n"
+      "  --no-nonpersistent       refuse non-persistent messages\n"
+      "  --no-tx                  refuse transacted sessions\n"
+      "  --user NAME:PASSWORD     accept these credentials (repeatable; default: any)\n"
+      "  --ping-interval SECONDS  ping clients this often, 0 disables (default 10)\n"
+      "  --max-queue-depth N      refuse sends to a queue holding N messages\n"
+      "  --max-message-size BYTES largest message accepted (default 67108864)\n"
+      "  --callback-timeout SECONDS  limit on each call to a client, 0 none (default 30)\n"
+      "  --test-control           accept test-control commands through admin\n"
+      "  --verbose                log every call on standard error\n"
+      "  --help                   show this text\n";
+}
+
+namespace {
+
+bool toNumber(const std::string& text, double& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  out = std::strtod(text.c_str(), &end);
+  return *end == 0 && errno == 0 && std::isfinite(out) && out >= 0;
+}
+
+bool toCount(const std::string& text, unsigned long long max, unsigned long long& out) {
+  if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+  char* end = nullptr;
+  errno = 0;
+  out = std::strtoull(text.c_str(), &end, 10);
+  return *end == 0 && errno == 0 && out <= max;
+}
+
+}  // namespace
+
+ParsedOptions parseOptions(const std::vector<std::string>& args) {
+  Options o;
+  using Setter = std::function<std::string(const std::string&)>;  // "" when accepted
+  const std::map<std::string, Setter> withValue = {
+      {"--endpoint", [&](const std::string& v) {
+         o.endpoint = v;
+         return v.empty() ? "an empty endpoint" : "";
+       }},
+      {"--ior-file", [&](const std::string& v) {
+         o.iorFile = v;
+         return v.empty() ? "an empty file name" : "";
+       }},
+      {"--driver", [&](const std::string& v) {
+         o.driver = v;
+         return v.empty() ? "an empty driver name" : "";
+       }},
+      {"--user", [&](const std::string& v) -> std::string {
+         size_t colon = v.find(':');
+         if (colon == std::string::npos || colon == 0) return "not NAME:PASSWORD";
+         o.users.emplace_back(v.substr(0, colon), v.substr(colon + 1));
+         return "";
+       }},
+      {"--ping-interval", [&](const std::string& v) {
+         return toNumber(v, o.pingIntervalSeconds) ? "" : "not a number of seconds";
+       }},
+      {"--callback-timeout", [&](const std::string& v) {
+         return toNumber(v, o.callbackTimeoutSeconds) && o.callbackTimeoutSeconds < 4e6
+                    ? ""
+                    : "not a number of seconds";
+       }},
+      {"--max-queue-depth", [&](const std::string& v) {
+         unsigned long long n = 0;
+         if (!toCount(v, SIZE_MAX, n)) return "not a count";
+         o.maxQueueDepth = n;
+         return "";
+       }},
+      {"--max-message-size", [&](const std::string& v) {
+         unsigned long long n = 0;
+         if (!toCount(v, UINT32_MAX, n) || n < 8192) return "not a size from 8192 to 4294967295";
+         o.maxMessageBytes = static_cast<uint32_t>(n);
+         return "";
+       }},
+  };
+  const std::map<std::string, std::function<void()>> flags = {
+      {"--persistent", [&] { o.persistent = true; }},
+      {"--no-persistent", [&] { o.persistent = false; }},
+      {"--no-nonpersistent", [&] { o.nonPersistent = false; }},
+      {"--no-tx", [&] { o.transactions = false; }},
+      {"--test-control", [&] { o.testControl = true; }},
+      {"--verbose", [&] { o.verbose = true; }},
+  };
+
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i], value;
+    bool inlineValue = false;
+    if (size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name = name.substr(0, eq);
+      inlineValue = true;
+    }
+    if (name == "--help" || name == "-h") return HelpRequested{};
+    if (auto f = flags.find(name); f != flags.end()) {
+      if (inlineValue) return OptionError{name + " takes no value"};
+      f->second();
+      continue;
+    }
+    auto s = withValue.find(name);
+    if (s == withValue.end()) return OptionError{"unknown option " + args[i]};
+    if (!inlineValue) {
+      if (i + 1 >= args.size()) return OptionError{name + " needs a value"};
+      value = args[++i];
+    }
+    if (std::string why = s->second(value); !why.empty())
+      return OptionError{name + " " + value + ": " + why};
+  }
+  return o;
+}
+
+}  // namespace quorix::provider

@@ -1,0 +1,136 @@
+#include "server/Server.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "control/CallLog.h"
+#include "control/TestControl.h"
+#include "core/Broker.h"
+#include "core/Pinger.h"
+#include "core/Text.h"
+#include "server/ProviderServant.h"
+
+namespace quorix::provider {
+namespace {
+
+sigset_t stopSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
+}
+
+// Written beside the target and renamed over it, so a reader never sees half
+// a reference.
+bool writeAtomically(const std::string& path, const std::string& text) {
+  std::string tmp = path + ".tmp." + std::to_string(getpid());
+  {
+    std::ofstream out(tmp, std::ios::trunc);
+    out << text << '\n';
+    out.flush();
+    if (!out) {
+      std::remove(tmp.c_str());
+      return false;
+    }
+  }
+  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+    std::remove(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+BrokerConfig brokerConfig(const Options& o) {
+  BrokerConfig c;
+  c.driver = fromUtf8(o.driver);
+  c.supportsPersistent = o.persistent;
+  c.supportsNonPersistent = o.nonPersistent;
+  c.supportsTransactions = o.transactions;
+  for (auto& [user, password] : o.users) c.users.emplace_back(fromUtf8(user), fromUtf8(password));
+  c.maxQueueDepth = o.maxQueueDepth;
+  return c;
+}
+
+// Owns the ORB for the server's lifetime: shut down and destroyed on every path.
+class OrbHolder {
+ public:
+  explicit OrbHolder(const Options& o) {
+    std::string size = std::to_string(o.maxMessageBytes);
+    const char* argv[] = {"quorix-provider", "-ORBendPoint", o.endpoint.c_str(),
+                          "-ORBgiopMaxMsgSize", size.c_str(), nullptr};
+    int argc = 5;
+    orb_ = CORBA::ORB_init(argc, const_cast<char**>(argv));
+  }
+  ~OrbHolder() {
+    try {
+      orb_->shutdown(true);
+      orb_->destroy();
+    } catch (const CORBA::Exception&) {
+    }
+  }
+  CORBA::ORB_ptr orb() const { return orb_.in(); }
+
+ private:
+  CORBA::ORB_var orb_;
+};
+
+}  // namespace
+
+void blockStopSignals() {
+  sigset_t set = stopSignals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+int runServer(const Options& o) {
+  Broker broker(brokerConfig(o));
+  Pinger pinger(broker, std::chrono::milliseconds(static_cast<int64_t>(o.pingIntervalSeconds * 1000)));
+  CallLog log(o.testControl);
+  TestControl control(broker, pinger, log);
+  ServantSettings settings;
+  settings.testControl = o.testControl;
+  settings.verbose = o.verbose;
+  settings.callbackTimeoutMs = static_cast<uint32_t>(o.callbackTimeoutSeconds * 1000);
+  ProviderServant servant(broker, log, control, settings);
+  try {
+    OrbHolder holder(o);
+    CORBA::Object_var rootObj = holder.orb()->resolve_initial_references("RootPOA");
+    PortableServer::POA_var poa = PortableServer::POA::_narrow(rootObj);
+    PortableServer::ObjectId_var oid = poa->activate_object(&servant);
+    CORBA::Object_var ref = poa->id_to_reference(oid.in());
+    PortableServer::POAManager_var manager = poa->the_POAManager();
+    manager->activate();
+
+    CORBA::String_var ior = holder.orb()->object_to_string(ref);
+    if (!o.iorFile.empty() && !writeAtomically(o.iorFile, ior.in())) {
+      std::cerr << "quorix-provider: cannot write " << o.iorFile << std::endl;
+      pinger.stop();
+      broker.shutdown();
+      return 1;
+    }
+    std::cout << ior.in() << std::endl;
+    std::cerr << "ready" << std::endl;
+
+    sigset_t set = stopSignals();
+    int sig = 0;
+    sigwait(&set, &sig);
+    if (o.verbose) std::cerr << "quorix-provider: stopping on signal " << sig << std::endl;
+    // Wake blocked receives and finish pushes before the ORB waits for calls.
+    pinger.stop();
+    broker.shutdown();
+  } catch (const CORBA::Exception& e) {
+    std::cerr << "quorix-provider: " << e._name() << std::endl;
+    pinger.stop();
+    broker.shutdown();
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace quorix::provider

@@ -1,0 +1,163 @@
+#include "ProviderProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace qjms::test {
+
+const char* providerBinary() { return QJMS_PROVIDER_BINARY; }
+
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The environment minus the client-side endpoint setting, which would give
+// the server a second endpoint.
+std::vector<std::string> serverEnvironment() {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, "ORBendPoint=", 12) != 0) env.emplace_back(*e);
+  return env;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+  std::vector<char*> out;
+  for (auto& s : strings) out.push_back(s.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+pid_t spawn(std::vector<std::string> args, const std::string& outPath, const std::string& errPath) {
+  args.insert(args.begin(), providerBinary());
+  std::vector<std::string> env = serverEnvironment();
+  std::vector<char*> argv = pointers(args), envp = pointers(env);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  // The test process may block signals; the server must start with a clean mask.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+  pid_t pid = -1;
+  int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) throw std::runtime_error(std::string("cannot start ") + argv[0] + ": " + std::strerror(rc));
+  return pid;
+}
+
+int exitStatus(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+std::string makeTempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string templ = std::string(base && *base ? base : "/tmp") + "/qjms-provider-XXXXXX";
+  if (!mkdtemp(templ.data())) throw std::runtime_error("cannot create a temporary directory");
+  return templ;
+}
+
+}  // namespace
+
+ProviderProcess::ProviderProcess(std::vector<std::string> extraArgs, bool testControl,
+                                 std::chrono::milliseconds startTimeout)
+    : dir_(makeTempDir()), iorFile_(dir_ + "/provider.ior") {
+  std::vector<std::string> args = {"--endpoint", "giop:tcp:127.0.0.1:0", "--ior-file", iorFile_};
+  if (testControl) args.push_back("--test-control");
+  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+  pid_ = spawn(args, dir_ + "/stdout", dir_ + "/stderr");
+
+  auto deadline = std::chrono::steady_clock::now() + startTimeout;
+  for (;;) {
+    std::string text = readFile(iorFile_);
+    if (text.rfind("IOR:", 0) == 0) {
+      ior_ = text.substr(0, text.find_first_of("\r\n"));
+      return;
+    }
+    if (!running() || std::chrono::steady_clock::now() > deadline) {
+      std::string why = "quorix-provider did not start: " + log();
+      stop(std::chrono::seconds(5));
+      throw std::runtime_error(why);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+ProviderProcess::~ProviderProcess() {
+  stop();
+  std::remove((dir_ + "/stdout").c_str());
+  std::remove((dir_ + "/stderr").c_str());
+  std::remove(iorFile_.c_str());
+  rmdir(dir_.c_str());
+}
+
+bool ProviderProcess::running() {
+  if (pid_ <= 0) return false;
+  int status = 0;
+  pid_t r = waitpid(pid_, &status, WNOHANG);
+  if (r == pid_) {
+    status_ = exitStatus(status);
+    pid_ = -1;
+    return false;
+  }
+  return r == 0;
+}
+
+std::string ProviderProcess::log() const { return readFile(dir_ + "/stderr"); }
+
+int ProviderProcess::stop(std::chrono::milliseconds grace) {
+  if (!running()) return status_;
+  kill(pid_, SIGTERM);
+  auto deadline = std::chrono::steady_clock::now() + grace;
+  while (running()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid_, SIGKILL);
+      int status = 0;
+      waitpid(pid_, &status, 0);
+      status_ = exitStatus(status);
+      pid_ = -1;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return status_;
+}
+
+int runProviderToExit(const std::vector<std::string>& args, std::string* output) {
+  std::string dir = makeTempDir();
+  pid_t pid = spawn(args, dir + "/stdout", dir + "/stderr");
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (output) *output = readFile(dir + "/stdout") + readFile(dir + "/stderr");
+  std::remove((dir + "/stdout").c_str());
+  std::remove((dir + "/stderr").c_str());
+  rmdir(dir.c_str());
+  return exitStatus(status);
+}
+
+}  // namespace qjms::test
