@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <ctime>
 #include <limits>
+#include <memory>
 #include <new>
 
 #include <pthread.h>
@@ -57,21 +58,14 @@ int wqTerm() {
 
 WqMutex wqMtxCreate(uint32_t flags) {
     if (creationFails()) return nullptr;
-    auto* mutex = new (std::nothrow) WqMutexObject;
-    if (!mutex) return nullptr;
+    std::unique_ptr<WqMutexObject> mutex(new (std::nothrow) WqMutexObject);
     pthread_mutexattr_t attr;
-    bool ok = pthread_mutexattr_init(&attr) == 0;
-    if (ok) {
-        const int type = (flags & wqRecursive) ? PTHREAD_MUTEX_RECURSIVE : PTHREAD_MUTEX_NORMAL;
-        ok = pthread_mutexattr_settype(&attr, type) == 0 &&
-             pthread_mutex_init(&mutex->m, &attr) == 0;
-        pthread_mutexattr_destroy(&attr);
-    }
-    if (!ok) {
-        delete mutex;
-        return nullptr;
-    }
-    return mutex;
+    if (!mutex || pthread_mutexattr_init(&attr) != 0) return nullptr;
+    const int type = (flags & wqRecursive) ? PTHREAD_MUTEX_RECURSIVE : PTHREAD_MUTEX_NORMAL;
+    const bool ok = pthread_mutexattr_settype(&attr, type) == 0 &&
+                    pthread_mutex_init(&mutex->m, &attr) == 0;
+    pthread_mutexattr_destroy(&attr);
+    return ok ? mutex.release() : nullptr;
 }
 
 void wqMtxDestroy(WqMutex mutex) {
@@ -86,21 +80,14 @@ void wqMtxUnlock(WqMutex mutex) { pthread_mutex_unlock(&mutex->m); }
 
 WqCond wqCondCreate(uint32_t /*flags*/) {
     if (creationFails()) return nullptr;
-    auto* cond = new (std::nothrow) WqCondObject;
-    if (!cond) return nullptr;
+    std::unique_ptr<WqCondObject> cond(new (std::nothrow) WqCondObject);
     pthread_condattr_t attr;
-    bool ok = pthread_condattr_init(&attr) == 0;
-    if (ok) {
-        // Deadlines are wqClock readings, so the condition must use the same clock.
-        ok = pthread_condattr_setclock(&attr, CLOCK_MONOTONIC) == 0 &&
-             pthread_cond_init(&cond->c, &attr) == 0;
-        pthread_condattr_destroy(&attr);
-    }
-    if (!ok) {
-        delete cond;
-        return nullptr;
-    }
-    return cond;
+    if (!cond || pthread_condattr_init(&attr) != 0) return nullptr;
+    // Deadlines are wqClock readings, so the condition must use the same clock.
+    const bool ok = pthread_condattr_setclock(&attr, CLOCK_MONOTONIC) == 0 &&
+                    pthread_cond_init(&cond->c, &attr) == 0;
+    pthread_condattr_destroy(&attr);
+    return ok ? cond.release() : nullptr;
 }
 
 void wqCondDestroy(WqCond cond) {

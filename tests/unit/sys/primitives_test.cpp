@@ -8,8 +8,6 @@
 #include <jms/JMSException.h>
 
 #include "sys/Cbase.h"
-#include "sys/Condition.h"
-#include "sys/Mutex.h"
 
 namespace jms {
 namespace {
@@ -24,33 +22,30 @@ bool freeForOthers(SysMutex& mutex) {
     return taken;
 }
 
-TEST(Mutexes, PlainMutexIsNotRecursive) {
-    Mutex mutex;
-    MutexLock lock(mutex);
-    EXPECT_FALSE(mutex.try_lock());
-    EXPECT_FALSE(freeForOthers(mutex));
-}
-
-TEST(Mutexes, RecursiveMutexNeedsOneUnlockPerLock) {
-    RMutex mutex;
+TEST(Mutexes, OnlyTheRecursiveMutexMayBeRetakenAndNeedsOneUnlockPerLock) {
+    Mutex plain;
     {
-        MutexLock outer(mutex);
-        MutexLock inner(&mutex);
-        inner.unlock();
-        EXPECT_FALSE(freeForOthers(mutex));
+        MutexLock lock(plain);
+        EXPECT_FALSE(plain.try_lock());
     }
-    EXPECT_TRUE(freeForOthers(mutex));
+    RMutex recursive;
+    {
+        MutexLock outer(recursive);
+        MutexLock inner(&recursive);
+        inner.unlock();
+        EXPECT_FALSE(freeForOthers(recursive));
+    }
+    EXPECT_TRUE(freeForOthers(recursive));
 }
 
-TEST(Mutexes, GuardReleasesAtScopeEndOrEarlyOnlyOnce) {
+TEST(Mutexes, EarlyUnlockReleasesOnceAndTheDestructorThenDoesNothing) {
     Mutex mutex;
     {
         MutexLock lock(mutex);
-        EXPECT_FALSE(freeForOthers(mutex));
         lock.unlock();
         EXPECT_TRUE(freeForOthers(mutex));
         lock.unlock();
-        ASSERT_TRUE(mutex.try_lock());  // the destructor must not unlock this hold
+        ASSERT_TRUE(mutex.try_lock());  // a hold the guard must not release
     }
     EXPECT_FALSE(freeForOthers(mutex));
     mutex.unlock();
@@ -72,11 +67,10 @@ TEST(Mutexes, GuardSerialisesThreads) {
     EXPECT_EQ(counter, 40000);
 }
 
-TEST(Conditions, DeadlineArithmeticIsSixtyFourBit) {
+TEST(Conditions, DeadlinesAreSixtyFourBitAndNeverWrap) {
     EXPECT_EQ(wqDeadline(100, 10), 10100);
-    EXPECT_EQ(wqDeadline(0, 4294967), 4294967000LL);
     EXPECT_EQ(wqDeadline(0, 4294968), 4294968000LL);  // wraps in 32 bits
-    EXPECT_EQ(wqDeadline(1, 0xFFFFFFFFu), 4294967295000LL + 1);
+    EXPECT_EQ(wqDeadline(1, 0xFFFFFFFFu), 4294967295001LL);
 }
 
 TEST(Conditions, TimedWaitWithoutBroadcastTimesOutAfterItsTimeout) {
@@ -84,13 +78,11 @@ TEST(Conditions, TimedWaitWithoutBroadcastTimesOutAfterItsTimeout) {
     Condition cond(mutex);
     MutexLock lock(mutex);
     const int64_t start = wqClock();
-    bool timedOut = false;
-    // A spurious wake-up returns normally; only the deadline may throw.
-    while (!timedOut) {
+    for (;;) {  // a spurious wake-up returns normally; only the deadline throws
         try {
             cond.wait(10);
         } catch (const Condition::TimedOutException&) {
-            timedOut = true;
+            break;
         }
     }
     const int64_t elapsed = wqClock() - start;
@@ -98,51 +90,41 @@ TEST(Conditions, TimedWaitWithoutBroadcastTimesOutAfterItsTimeout) {
     EXPECT_LT(elapsed, 2000000);
 }
 
-// Runs `waiters` threads that wait with `timeoutMs` until `ready`, then broadcasts.
-void broadcastWakes(int waiters, uint32_t timeoutMs) {
-    Mutex mutex;
-    Condition cond(&mutex);
-    bool ready = false;
-    std::atomic<int> waiting{0};
-    std::atomic<int> woken{0};
-    std::atomic<int> timeouts{0};
-    std::vector<std::thread> threads;
-    for (int i = 0; i < waiters; ++i) {
-        threads.emplace_back([&] {
-            MutexLock lock(mutex);
-            ++waiting;
-            while (!ready) {
-                try {
-                    cond.wait(timeoutMs);
-                } catch (const Condition::TimedOutException&) {
-                    ++timeouts;
+TEST(Conditions, BroadcastWakesEveryWaiterAndAnUntimedWaitNeverTimesOut) {
+    for (uint32_t timeoutMs : {0u, 60000u}) {
+        Mutex mutex;
+        Condition cond(&mutex);
+        bool ready = false;
+        int waiting = 0;
+        std::atomic<int> woken{0}, timeouts{0};
+        std::vector<std::thread> threads;
+        for (int i = 0; i < 4; ++i) {
+            threads.emplace_back([&] {
+                MutexLock lock(mutex);
+                ++waiting;
+                while (!ready) {
+                    try {
+                        cond.wait(timeoutMs);
+                    } catch (const Condition::TimedOutException&) {
+                        ++timeouts;
+                    }
                 }
-            }
-            ++woken;
-        });
-    }
-    while (waiting.load() < waiters) wqSleep(1000);
-    {
-        MutexLock lock(mutex);
-        ready = true;
-        cond.broadcast();
-    }
-    for (auto& t : threads) t.join();
-    EXPECT_EQ(woken.load(), waiters);
-    if (timeoutMs == 0) {
+                ++woken;
+            });
+        }
+        for (bool all = false; !all; wqSleep(1000)) {
+            MutexLock lock(mutex);
+            all = waiting == 4;
+        }
+        {
+            MutexLock lock(mutex);
+            ready = true;
+            cond.broadcast();
+        }
+        for (auto& t : threads) t.join();
+        EXPECT_EQ(woken.load(), 4);
         EXPECT_EQ(timeouts.load(), 0);
     }
-}
-
-TEST(Conditions, BroadcastWakesEveryWaiter) {
-    broadcastWakes(4, 0);
-    broadcastWakes(4, 60000);
-}
-
-TEST(Conditions, IsBoundToItsMutexForLife) {
-    Mutex mutex;
-    Condition cond(mutex);
-    EXPECT_EQ(&cond.mutex(), &mutex);
 }
 
 struct Probe : Cbase {
@@ -151,57 +133,38 @@ struct Probe : Cbase {
     using Cbase::rmutex;
 };
 
-TEST(Cbases, OwnsAMutexARecursiveMutexAndAConditionOnThatMutex) {
-    Probe probe;
-    EXPECT_EQ(&probe.condition().mutex(), &probe.mutex());
-    EXPECT_NE(probe.mutex().handle(), probe.rmutex().handle());
-}
-
-TEST(Cbases, CopiesGetTheirOwnSystemObjects) {
+TEST(Cbases, CopiesGetSystemObjectsOfTheirOwn) {
     Probe original;
+    EXPECT_EQ(&original.condition().mutex(), &original.mutex());
     Probe copy(original);
     EXPECT_NE(copy.mutex().handle(), original.mutex().handle());
     EXPECT_NE(copy.rmutex().handle(), original.rmutex().handle());
     EXPECT_EQ(&copy.condition().mutex(), &copy.mutex());
-    Probe assigned;
-    const WqMutex own = assigned.mutex().handle();
-    assigned = original;
-    EXPECT_EQ(assigned.mutex().handle(), own);
+    const WqMutex own = copy.mutex().handle();
+    copy = original;
+    EXPECT_EQ(copy.mutex().handle(), own);
 }
 
-// Creation k of a Cbase (mutex, recursive mutex, condition) fails; the text
-// names the constructor that failed and nothing created before it leaks.
-TEST(Cbases, CreationFailureNamesTheFailingPrimitive) {
-    const struct {
-        int successes;
-        const char16_t* text;
-    } cases[] = {{0, u"Mutex::Mutex"}, {1, u"RMutex::RMutex"}, {2, u"Condition::Condition"}};
-    for (const auto& c : cases) {
-        wqTestFailCreation(c.successes);
+// Creation k of a Cbase (mutex, recursive mutex, condition) fails: the text
+// names the failing constructor, and under ASan nothing made before it leaks.
+TEST(Cbases, ACreationFailureNamesTheFailingPrimitiveOnce) {
+    const char16_t* texts[] = {u"Mutex::Mutex", u"RMutex::RMutex", u"Condition::Condition"};
+    for (int k = 0; k < 3; ++k) {
+        wqTestFailCreation(k);
         try {
             Probe probe;
-            ADD_FAILURE() << "no failure at creation " << c.successes;
+            ADD_FAILURE() << "no failure at creation " << k;
         } catch (const ResourceAllocationException& e) {
-            EXPECT_EQ(e.getMessage(), c.text);
-            EXPECT_EQ(e.getErrorCode(), u"");
+            EXPECT_EQ(e.toString(), texts[k]);
         }
-        wqTestFailCreation(-1);
     }
-    Probe fine;  // the switch fires once only
-}
-
-TEST(Cbases, EachPrimitiveReportsItsOwnFailure) {
-    wqTestFailCreation(0);
+    wqTestFailCreation(1);
+    Mutex first;
     EXPECT_THROW(RMutex(), ResourceAllocationException);
-    Mutex mutex;
+    Probe fine;  // the switch fires once
     wqTestFailCreation(0);
-    try {
-        Condition cond(mutex);
-        ADD_FAILURE();
-    } catch (const JMSException& e) {
-        EXPECT_EQ(e.toString(), u"Condition::Condition");
-    }
     wqTestFailCreation(-1);
+    Probe off;
 }
 
 }  // namespace
