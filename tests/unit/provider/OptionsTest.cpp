@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "server/Options.h"
+
+namespace quorix::provider {
+namespace {
+
+Options parse(std::vector<std::string> args) {
+  ParsedOptions p = parseOptions(args);
+  if (auto* e = std::get_if<OptionError>(&p)) ADD_FAILURE() << e->message;
+  return std::holds_alternative<Options>(p) ? std::get<Options>(p) : Options{};
+}
+
+TEST(ProviderOptions, DefaultsAreLoopbackVolInMemory) {
+  Options o = parse({});
+  EXPECT_EQ(o.endpoint, "giop:tcp:127.0.0.1:0");
+  EXPECT_EQ(o.driver, "vol");
+  EXPECT_FALSE(o.persistent);
+  EXPECT_TRUE(o.nonPersistent);
+  EXPECT_TRUE(o.transactions);
+  EXPECT_EQ(o.pingIntervalSeconds, 10);
+  EXPECT_EQ(o.maxMessageBytes, 64u << 20);
+  EXPECT_FALSE(o.testControl);
+}
+
+TEST(ProviderOptions, EveryOptionInBothSpellings) {
+  Options o = parse({"--endpoint", "giop:tcp:127.0.0.1:5000", "--ior-file=/tmp/x.ior",
+                     "--driver", "MQ", "--persistent", "--no-nonpersistent", "--no-tx",
+                     "--user", "a:b:c", "--user=d:", "--ping-interval", "0.5",
+                     "--max-queue-depth", "3", "--max-message-size=1048576",
+                     "--callback-timeout", "0", "--test-control", "--verbose"});
+  EXPECT_EQ(o.endpoint, "giop:tcp:127.0.0.1:5000");
+  EXPECT_EQ(o.iorFile, "/tmp/x.ior");
+  EXPECT_EQ(o.driver, "MQ");
+  EXPECT_TRUE(o.persistent);
+  EXPECT_FALSE(o.nonPersistent);
+  EXPECT_FALSE(o.transactions);
+  ASSERT_EQ(o.users.size(), 2u);
+  EXPECT_EQ(o.users[0], std::make_pair(std::string("a"), std::string("b:c")));
+  EXPECT_EQ(o.users[1], std::make_pair(std::string("d"), std::string()));
+  EXPECT_EQ(o.pingIntervalSeconds, 0.5);
+  EXPECT_EQ(o.maxQueueDepth, 3u);
+  EXPECT_EQ(o.maxMessageBytes, 1048576u);
+  EXPECT_EQ(o.callbackTimeoutSeconds, 0);
+  EXPECT_TRUE(o.testControl);
+  EXPECT_TRUE(o.verbose);
+  EXPECT_FALSE(parse({"--persistent", "--no-persistent"}).persistent);  // the last one wins
+}
+
+TEST(ProviderOptions, RefusalsNameTheProblem) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"--frob"}, "unknown option --frob"},
+           {{"--ior-file"}, "--ior-file needs a value"},
+           {{"--verbose=yes"}, "--verbose takes no value"},
+           {{"--user", ":pw"}, "not NAME:PASSWORD"},
+           {{"--ping-interval", "-1"}, "not a number of seconds"},
+           {{"--ping-interval", "nan"}, "not a number of seconds"},
+           {{"--max-queue-depth", "-2"}, "not a count"},
+           {{"--max-message-size", "100"}, "not a size"},
+           {{"--driver", ""}, "an empty driver name"}}) {
+    ParsedOptions p = parseOptions(c.args);
+    ASSERT_TRUE(std::holds_alternative<OptionError>(p)) << c.args[0];
+    EXPECT_NE(std::get<OptionError>(p).message.find(c.message), std::string::npos)
+        << std::get<OptionError>(p).message;
+  }
+  EXPECT_TRUE(std::holds_alternative<HelpRequested>(parseOptions({"--driver", "x", "--help"})));
+}
+
+}  // namespace
+}  // namespace quorix::provider

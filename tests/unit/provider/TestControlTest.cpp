@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "BrokerFixture.h"
+#include "control/TestControl.h"
+
+namespace quorix::provider::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class Control : public BrokerTest {
+ protected:
+  CallLog log_{true};
+  Pinger pinger_{broker_, 0ms};
+  TestControl control_{broker_, pinger_, log_};
+  std::u16string run(std::u16string command, std::u16string argument = {}) {
+    return control_.execute(command, argument);
+  }
+};
+
+TEST_F(Control, FaultsQueueUpInOrderAndCallsAreCounted) {
+  EXPECT_EQ(run(u"fail", u"produce ResourceException 2 7 disk  on fire"), u"ok");
+  EXPECT_EQ(run(u"fail", u"produce TRANSIENT"), u"ok");
+  auto noArgs = [] { return std::u16string(u"args"); };
+  auto f1 = log_.enter("produce", noArgs);
+  auto f2 = log_.enter("produce", noArgs);
+  auto f3 = log_.enter("produce", noArgs);
+  ASSERT_TRUE(f1 && f2 && f3);
+  EXPECT_EQ(f1->exception, "ResourceException");
+  EXPECT_EQ(f1->code, 7);
+  EXPECT_EQ(f1->reason, u"disk  on fire");  // the rest of the argument, verbatim
+  EXPECT_EQ(f2->reason, u"disk  on fire");
+  EXPECT_EQ(f3->exception, "TRANSIENT");
+  EXPECT_EQ(f3->code, 0);
+  EXPECT_EQ(f3->reason, u"injected");
+  EXPECT_FALSE(log_.enter("produce", noArgs));
+  EXPECT_EQ(run(u"calls", u"produce"), u"4");
+  EXPECT_EQ(run(u"last", u"produce"), u"args");
+  EXPECT_EQ(run(u"last", u"consume"), u"none");
+  EXPECT_EQ(run(u"calls", u"consume"), u"0");
+}
+
+TEST_F(Control, ResetClearsFaultsAndCounters) {
+  run(u"fail", u"start BusyException 5");
+  log_.enter("start", nullptr);
+  EXPECT_EQ(run(u"reset"), u"ok");
+  EXPECT_EQ(run(u"calls", u"start"), u"0");
+  EXPECT_FALSE(log_.enter("start", nullptr));
+}
+
+TEST_F(Control, RefusedCommands) {
+  for (auto [command, argument] : std::vector<std::pair<std::u16string, std::u16string>>{
+           {u"fail", u""},
+           {u"fail", u"start"},
+           {u"fail", u"bogus ResourceException"},
+           {u"fail", u"start Resource"},
+           {u"fail", u"start ResourceException 0"},
+           {u"fail", u"start ResourceException two"},
+           {u"fail", u"start ResourceException 1 99999999999"},
+           {u"fail", u"admin SecException"},
+           {u"calls", u"start stop"},
+           {u"last", u"bogus"},
+           {u"event", u"104"},
+           {u"event", u"104 1 2 3 4"},
+           {u"ping", u""},
+           {u"unknown", u""}})
+    EXPECT_PROVIDER_ERROR(run(command, argument), ErrorKind::BadArg);
+}
+
+TEST_F(Control, DisabledLogRecordsNothing) {
+  CallLog off(false);
+  off.addFault("start", Fault{"ResourceException"}, 1);
+  EXPECT_FALSE(off.enter("start", [] { return std::u16string(u"x"); }));
+  EXPECT_EQ(off.calls("start"), 0u);
+}
+
+class RecordingCallbacks : public ConnectionCallbacks {
+ public:
+  PingResult ping(const ConnectionKey&) override { return answer; }
+  bool serverEvent(int32_t code, const std::u16string&, const EventTarget& t) override {
+    lastCode = code;
+    last = t;
+    return true;
+  }
+  PingResult answer = PingResult::Alive;
+  int32_t lastCode = 0;
+  EventTarget last;
+};
+
+TEST_F(Control, ConnectionsEventsPingAndStats) {
+  auto cb = std::make_shared<RecordingCallbacks>();
+  ConnectRequest r;
+  r.driver = u"vol";
+  r.clientId = u"app";
+  r.callbacks = cb;
+  ConnectionKey c = broker_.connect(r);
+  ConnectionKey plain = connect();
+  SessionKey s = session(c);
+  EndpointKey rcv = receiver(s, u"q");
+
+  EXPECT_EQ(run(u"connections"),
+            u16(int64_t(c.cid)) + u" app\n" + u16(int64_t(plain.cid)) + u" ");
+  EXPECT_EQ(run(u"event", u"107 " + u16(int64_t(c.cid)) + u" " + u16(int64_t(s.sid)) + u" " +
+                              u16(int64_t(rcv.uid))),
+            u"ok");
+  EXPECT_EQ(cb->lastCode, 107);
+  ASSERT_TRUE(cb->last.endpoint);
+  EXPECT_EQ(cb->last.endpoint->uid, rcv.uid);
+  EXPECT_PROVIDER_ERROR(run(u"event", u"104 " + u16(int64_t(c.cid)) + u" 999"),
+                        ErrorKind::SessionID);
+  EXPECT_EQ(run(u"event", u"104 " + u16(int64_t(plain.cid))), u"error");  // no listener
+
+  EXPECT_EQ(run(u"stats"), u"connections=2 sessions=1 consumers=1 producers=0 messages=0");
+  EXPECT_EQ(run(u"ping", u16(int64_t(c.cid))), u"true");
+  cb->answer = PingResult::Refused;
+  EXPECT_EQ(run(u"ping", u16(int64_t(c.cid))), u"false");
+  EXPECT_EQ(run(u"stats"), u"connections=1 sessions=0 consumers=0 producers=0 messages=0");
+}
+
+}  // namespace
+}  // namespace quorix::provider::test
