@@ -23,6 +23,14 @@ function(qjms_add_test name)
   add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
   qjms_warnings(${name})
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "${QJMS_TEST_ENV}")
+  # Discovered tests get no list-valued properties intact (an empty LABELS or a
+  # second ENVIRONMENT entry is misread), so the environment comes through env.
+  if(QJMS_TEST_ENV)
+    set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR env ${QJMS_TEST_ENV})
+  endif()
+  set(props "")
+  if(T_LABELS)
+    set(props LABELS "${T_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
 endfunction()
