@@ -55,8 +55,12 @@ TEST_F(ConnectionOperations, ProviderFailuresTranslateAndCloseAsTheTableSays) {
         EXPECT_EQ(t.errorCode, c.errorCode);
         EXPECT_EQ(isClosed(*connection), c.closes);
         // Closing locally tells the provider nothing.
-        if (c.op != Close) EXPECT_EQ(control_.calls("closeConnection"), 0);
-        if (c.op == SetClientID && !c.closes) EXPECT_EQ(connection->getClientID(), u"next");
+        if (c.op != Close) {
+            EXPECT_EQ(control_.calls("closeConnection"), 0);
+        }
+        if (c.op == SetClientID && !c.closes) {
+            EXPECT_EQ(connection->getClientID(), u"next");
+        }
         control_.reset();
     }
 }

@@ -61,9 +61,9 @@ TEST_F(ServerEvents, PingTrueWhileOpenFalseOnceClosedAndEventsIgnored) {
     // Closed locally by a connection-fatal answer: the provider still knows it.
     control_.fail("start", "ConnectionIDException");
     EXPECT_ANY_THROW(connection->start());
-    EXPECT_EQ(control_.ping(cid), "false");
     control_.event(104, cid);
     EXPECT_TRUE(recorder.seen().empty());
+    EXPECT_EQ(control_.ping(cid), "false");  // and the provider drops the connection
 }
 
 TEST_F(ServerEvents, DeletedConnectionIsNoLongerReachable) {
