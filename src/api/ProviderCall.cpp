@@ -3,6 +3,7 @@
 #include <atomic>
 #include <stdexcept>
 
+#include "idl/WireText.h"
 #include "jmsCommon.hh"
 #include "sys/wq.h"
 
@@ -30,23 +31,6 @@ const WString exceptionNames[excCount] = {
     u"ResourceException",     u"SelectorException",    u"MessageLostException",
     u"PropagationException",  u"SecException",         u"SystemException",
 };
-
-// Wide text from the broker, unit by unit; a unit beyond 16 bits (a broker
-// that hands out whole code points) becomes its surrogate pair.
-WString toWString(const CORBA::WChar* text) {
-    WString out;
-    if (!text) return out;
-    for (; *text; ++text) {
-        const auto unit = static_cast<uint32_t>(*text);
-        if (unit > 0xFFFF && unit <= 0x10FFFF) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((unit - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((unit - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(unit));
-        }
-    }
-    return out;
-}
 
 template <class E>
 std::optional<Failure> as(const CORBA::Exception& e, Exc kind) {
@@ -92,7 +76,7 @@ std::atomic<PauseFn> pauseFn{sleepPause};
 
 }  // namespace
 
-const WString& word(Exc kind) { return words[static_cast<std::size_t>(kind)]; }
+const WString& wordOf(Exc kind) { return words[static_cast<std::size_t>(kind)]; }
 const WString& exceptionName(Exc kind) { return exceptionNames[static_cast<std::size_t>(kind)]; }
 
 std::optional<Failure> classify(const CORBA::Exception& e) {
@@ -108,9 +92,9 @@ std::optional<Failure> classify(const CORBA::Exception& e) {
 JMSException Form::build(const Failure& failure) const {
     switch (kind) {
         case Kind::Reason:
-            return JMSException(pcall::word(failure.kind) + u": " + failure.reason, errorCode);
+            return JMSException(wordOf(failure.kind) + u": " + failure.reason, errorCode);
         case Kind::Word:
-            return JMSException(pcall::word(failure.kind), errorCode);
+            return JMSException(wordOf(failure.kind), errorCode);
         case Kind::Fixed:
             break;
     }

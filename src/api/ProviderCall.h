@@ -59,7 +59,7 @@ constexpr std::size_t excCount = static_cast<std::size_t>(Exc::System) + 1;
 /// The word that names the exception in messages ("svrStore", "selector",
 /// "SystemException", ...); empty for Push, MessageLost and Propagation,
 /// which no call site translates.
-const WString& word(Exc kind);
+const WString& wordOf(Exc kind);
 /// The IDL name ("StoreException", ...; "SystemException" for System): the
 /// message of the delegated form.
 const WString& exceptionName(Exc kind);
@@ -156,6 +156,10 @@ std::optional<uint64_t> nextAttempt(const std::vector<Retry>& retries,
 void checkTable(const std::vector<Exc>& kinds, std::size_t retries);
 }  // namespace detail
 
+/// A call site's translation. Immutable once built, so one static table can
+/// serve concurrent calls. The hook (a member of the owner, closeLocally for
+/// connections) runs before the exception of each rule marked hookFirst is
+/// built and thrown; it should not throw.
 template <class Owner = NoOwner>
 class Table {
 public:

@@ -68,7 +68,7 @@ TEST(Classification, EveryExceptionHasItsWordNameReasonAndCode) {
     ASSERT_EQ(std::size(rows), excCount);
     for (const auto& row : rows) {
         SCOPED_TRACE(nameOf(row.kind));
-        EXPECT_EQ(word(row.kind), row.word);
+        EXPECT_EQ(wordOf(row.kind), row.word);
         EXPECT_EQ(exceptionName(row.kind), row.name);
         try {
             test::raise(row.kind, L"disk \u00e9 \U0001F600 full", 42);
