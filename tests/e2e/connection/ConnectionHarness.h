@@ -1,7 +1,7 @@
 #pragma once
 // Shared set-up of the connection end-to-end suites: a quorix-provider with
 // test control, connections made through the library's public entry, and
-// checks of the exact failure texts.
+// the exact texts of a failure.
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,30 +17,29 @@
 namespace qjms::test {
 
 jms::WString wide(const std::string& ascii);
-std::string narrowText(const jms::WString& text);
+std::string ascii(const jms::WString& text);
 
-// What a call threw: "" when nothing; message, error code otherwise.
+// The texts of the JMSException a call threw; threw is false when none.
 struct Thrown {
     bool threw = false;
-    std::string message;
-    std::string errorCode;
+    std::string message, errorCode;
 };
 Thrown thrownBy(const std::function<void()>& call);
 
-// The library object behind a connection face.
-jms::CltConnection& impl(jms::Connection& connection);
+inline jms::CltConnection& impl(jms::Connection& c) { return dynamic_cast<jms::CltConnection&>(c); }
+inline int cidOf(jms::Connection& c) { return impl(c).connectionID().cid; }
 
 class ConnectionE2E : public ::testing::Test {
 protected:
     explicit ConnectionE2E(std::vector<std::string> serverArgs = {})
         : server_(std::move(serverArgs)), control_(server_.ior()) {}
 
-    // A connection through a reference file, as an application makes one.
+    // Through a reference file, as an application connects; the two-argument
+    // variant whenever a credential is given.
     std::unique_ptr<jms::QueueConnection> connect(const std::string& user = "",
                                                   const std::string& password = "",
                                                   const std::string& clientID = "",
                                                   const std::string& driver = "vol");
-    int cidOf(jms::Connection& connection) { return impl(connection).connectionID().cid; }
 
     ProviderProcess server_;
     ProviderControl control_;

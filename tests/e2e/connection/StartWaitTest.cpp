@@ -42,16 +42,5 @@ TEST_F(StartWait, AnswersAtOnceInAFinalStateAndHonoursADeadline) {
     EXPECT_FALSE(c.waitUntilStarted());
 }
 
-TEST_F(StartWait, ManyWaitersAllWake) {
-    auto connection = connect();
-    jms::CltConnection& c = impl(*connection);
-    std::vector<std::future<bool>> waiters;
-    for (int i = 0; i < 4; ++i) {
-        waiters.push_back(std::async(std::launch::async, [&] { return c.waitUntilStarted(); }));
-    }
-    connection->start();
-    for (auto& w : waiters) EXPECT_TRUE(w.get());
-}
-
 }  // namespace
 }  // namespace qjms::test

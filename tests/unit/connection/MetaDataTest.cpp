@@ -23,45 +23,29 @@ jc::ConnectionMetaData wireMetaData(CORBA::Long providerMajor, CORBA::Long provi
     return wire;
 }
 
-TEST(ConnectionMetaData, FillCopiesEveryMember) {
-    jms::CltConnectionMetaData md;
-    md.fill(wireMetaData(5, 12));
-    EXPECT_EQ(md.getJMSMajorVersion(), 1);
-    EXPECT_EQ(md.getJMSMinorVersion(), 0);
-    EXPECT_EQ(md.getJMSProviderName(), u"Quorix \u00e9");
-    EXPECT_EQ(md.getProviderMajorVersion(), 5);
-    EXPECT_EQ(md.getProviderMinorVersion(), 12);
-    EXPECT_FALSE(md.supportsPersistent());
-    EXPECT_TRUE(md.supportsNonPersistent());
-    EXPECT_TRUE(md.supportsTxSessions());
-    EXPECT_EQ(md.getDriverName(), u"vol");
-}
-
-TEST(ConnectionMetaData, VersionsAreMajorDotMinorWithoutPadding) {
+TEST(ConnectionMetaData, VersionsReadMajorDotMinorWithoutPadding) {
     struct Case { CORBA::Long major, minor; const char16_t* text; };
-    const Case cases[] = {{1, 0, u"1.0"}, {5, 12, u"5.12"}, {0, 7, u"0.7"},
-                          {-1, 2147483647, u"-1.2147483647"}};
+    const Case cases[] = {{1, 0, u"1.0"}, {5, 12, u"5.12"}, {-1, 2147483647, u"-1.2147483647"}};
     for (const Case& c : cases) {
         jms::CltConnectionMetaData md;
         md.fill(wireMetaData(c.major, c.minor));
         EXPECT_EQ(md.getProviderVersion(), c.text);
+        EXPECT_EQ(md.getJMSVersion(), u"1.0");
     }
-    jms::CltConnectionMetaData md;
-    md.fill(wireMetaData(5, 12));
-    EXPECT_EQ(md.getJMSVersion(), u"1.0");
 }
 
-TEST(ConnectionMetaData, CopiesAreIndependentAndComplete) {
+TEST(ConnectionMetaData, CopiesAreCompleteAndIndependent) {
     jms::CltConnectionMetaData original;
     original.fill(wireMetaData(5, 12));
-    std::unique_ptr<jms::ConnectionMetaData> copy(new jms::CltConnectionMetaData(original));
-    // Refilling the original must not reach the copy.
+    std::unique_ptr<jms::CltConnectionMetaData> copy(new jms::CltConnectionMetaData(original));
     original.fill(wireMetaData(6, 1));
     EXPECT_EQ(copy->getProviderVersion(), u"5.12");
+    EXPECT_EQ(copy->getJMSProviderName(), u"Quorix \u00e9");
+    EXPECT_EQ(copy->getDriverName(), u"vol");
+    EXPECT_FALSE(copy->supportsPersistent());
+    EXPECT_TRUE(copy->supportsNonPersistent());
+    EXPECT_TRUE(copy->supportsTxSessions());
     EXPECT_EQ(original.getProviderVersion(), u"6.1");
-    auto* full = static_cast<jms::CltConnectionMetaData*>(copy.get());
-    EXPECT_EQ(full->getDriverName(), u"vol");
-    EXPECT_TRUE(full->supportsTxSessions());
 }
 
 }  // namespace
