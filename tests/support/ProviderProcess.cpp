@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -109,7 +110,11 @@ ProviderProcess::ProviderProcess(std::vector<std::string> extraArgs, bool testCo
 }
 
 ProviderProcess::~ProviderProcess() {
-  stop();
+  // A server that did not exit cleanly (a crash, a sanitizer report) shows its log.
+  if (int status = stop(); status != 0) {
+    std::fprintf(stderr, "quorix-provider exited with status %d; its log:\n%s\n", status,
+                 log().c_str());
+  }
   std::remove((dir_ + "/stdout").c_str());
   std::remove((dir_ + "/stderr").c_str());
   std::remove(iorFile_.c_str());

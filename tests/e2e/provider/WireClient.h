@@ -4,6 +4,7 @@
 // the wire values the library sends.
 #include <jmsServer.hh>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -81,8 +82,8 @@ class ConnectionListener : public POA_zorvane::velt::quorix::corba::jmsClient::C
     int number;
   };
   std::optional<Event> waitForEvent();
-  bool alive = true;  // the ping answer
-  int pings = 0;
+  std::atomic<bool> alive{true};  // the ping answer
+  std::atomic<int> pings{0};
 
  private:
   std::vector<Event> events_;
