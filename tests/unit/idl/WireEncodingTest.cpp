@@ -158,7 +158,7 @@ TEST(UnsetUnion, RaisesBadParamInsideAStructure) {
     c.cid = 1;
     c.password.val(L"pw");
     EXPECT_THROW(encode(c), CORBA::BAD_PARAM);  // username never set
-    wire::JMSMsg m;
+    wire::JMSMsg m{};
     m.msg.header(0);
     EXPECT_THROW(encode(m), CORBA::BAD_PARAM);  // header's optional fields never set
 }
@@ -168,7 +168,7 @@ TEST(StructEncoding, FullyPopulatedMessageInMemberOrder) {
     def.driver_name = L"drv";
     def.tags = toCorbaStrings({u"queue", u"manager"});
     def.values = toCorbaStrings({u"Q1"});
-    wire::JMSMsg m;
+    wire::JMSMsg m{};
     m.msg.text(makeTextMessage(u"body"));
     wire::MessageHeader& h = m.hdr;
     h.JMSMessageID = makeStringU(u"ID:1");

@@ -82,7 +82,7 @@ TEST(WireValues, ReadersGiveTheValueOrNothing) {
     EXPECT_EQ(toWString(back->driver_name), u"drv");
     EXPECT_EQ(toWStringList(back->values), WStringList{u"Q"});
 
-    wire::JMSMsg m;
+    wire::JMSMsg m{};
     m.msg.header(0);
     m.hdr.JMSMessageID = makeStringU(u"ID:7");
     m.hdr.JMSType = m.hdr.JMSCorrelationID = makeStringU(u"");
