@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
 #include <jms/Queue.h>
 
@@ -216,6 +217,27 @@ TEST(WireRoundTrip, PropertyBranchNumbers) {
     const CORBA::Long expected[] = {5, 1, 2, 3, 4, 6, 7, 8};
     ASSERT_EQ(sent.hdr.JMSProperties.length(), 8u);
     for (CORBA::ULong i = 0; i < 8; ++i) EXPECT_EQ(sent.hdr.JMSProperties[i].val._d(), expected[i]);
+}
+
+// One message sent from two threads at once: each conversion sees the whole
+// property list, never one half-written by the other.
+TEST(WireRoundTrip, ConcurrentConversionsOfOneMessage) {
+    jms::CltBytesMessage m;
+    for (int i = 0; i < 50; ++i)
+        m.setIntProperty(WString{u'p', static_cast<char16_t>(u'A' + i / 10), static_cast<char16_t>(u'0' + i % 10)}, i);
+    m.writeBytes(ByteArray(1000, 7));
+    auto convert = [&m] {
+        for (int i = 0; i < 200; ++i) {
+            wire::JMSMsg out;
+            m.getJMSMsg(out);
+            ASSERT_EQ(out.hdr.JMSProperties.length(), 50u);
+            ASSERT_EQ(out.hdr.JMSProperties[49].val.propInt(), 49);
+            ASSERT_EQ(out.msg.bytes().val.length(), 1000u);
+        }
+    };
+    std::thread other(convert);
+    convert();
+    other.join();
 }
 
 TEST(ReceivedMessageModes, TextWritableBytesReadOnly) {
