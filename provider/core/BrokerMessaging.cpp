@@ -137,7 +137,8 @@ std::optional<Delivery> Broker::receiveLocked(Lock& lock, const ConsumerPtr& c, 
         return Delivery{found->second.message, found->second.redelivered, c->key};
       }
     } else if (s.connection->started) {
-      if (auto e = c->source->store.take(filter, now())) {
+      MessageStore::ScanMemo* memo = filter == c->filter.get() ? &c->scanMemo : nullptr;
+      if (auto e = c->source->store.take(filter, now(), memo)) {
         Delivery d{e->message, e->redelivered, c->key};
         if (s.transacted) s.received.push_back({c->source, std::move(*e)});
         return d;
@@ -197,7 +198,7 @@ void Broker::pushLoop(SessionPtr s) {
         if (start == s->consumers.end()) start = s->consumers.begin();
         const ConsumerPtr& c = start->second;
         if (!c->listener) continue;
-        entry = c->source->store.take(c->filter.get(), now());
+        entry = c->source->store.take(c->filter.get(), now(), &c->scanMemo);
         if (entry) consumer = c;
       }
     }

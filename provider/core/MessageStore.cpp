@@ -11,6 +11,7 @@ void MessageStore::push(MessagePtr message) {
 void MessageStore::putBack(StoredEntry entry) {
   if (closed_) return;
   entry.redelivered = true;
+  ++epoch_;
   entries_.emplace(keyOf(entry), std::move(entry));
 }
 
@@ -28,12 +29,41 @@ std::optional<It> MessageStore::findFrom(It it, const MessageFilter* filter, int
   return std::nullopt;
 }
 
-std::optional<StoredEntry> MessageStore::take(const MessageFilter* filter, int64_t nowMs) {
+std::optional<StoredEntry> MessageStore::take(const MessageFilter* filter, int64_t nowMs,
+                                              ScanMemo* memo) {
+  if (filter && memo) return takeRemembering(*filter, nowMs, *memo);
   auto it = findFrom(entries_.begin(), filter, nowMs);
   if (!it) return std::nullopt;
   StoredEntry e = std::move((*it)->second);
   entries_.erase(*it);
   return e;
+}
+
+std::optional<StoredEntry> MessageStore::takeRemembering(const MessageFilter& filter,
+                                                        int64_t nowMs, ScanMemo& memo) {
+  if (memo.epoch != epoch_) {
+    memo.epoch = epoch_;
+    memo.refused.fill(0);
+  }
+  for (int32_t level = 0; level < 10; ++level) {  // level 0 is priority 9
+    uint64_t& refused = memo.refused[level];
+    auto it = entries_.lower_bound({level, refused + 1});
+    while (it != entries_.end() && it->first.first == level) {
+      const Message& m = *it->second.message;
+      if (m.expiredAt(nowMs)) {
+        it = entries_.erase(it);
+        continue;
+      }
+      if (filter.matches(m)) {
+        StoredEntry e = std::move(it->second);
+        entries_.erase(it);
+        return e;
+      }
+      refused = it->first.second;
+      ++it;
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<std::pair<MessageStore::Key, StoredEntry>> MessageStore::peekAfter(

@@ -103,6 +103,7 @@ struct Consumer {
   std::shared_ptr<Source> source;
   std::shared_ptr<const MessageFilter> filter;  // queue receivers and browsers
   std::optional<MessageStore::Key> browseCursor;
+  MessageStore::ScanMemo scanMemo;  // for `filter`, which never changes
   bool listener = false;
   CloseReason closed = CloseReason::Open;
   std::condition_variable cv;

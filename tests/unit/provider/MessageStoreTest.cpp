@@ -79,6 +79,49 @@ TEST(MessageStore, FilterSkipsWithoutRemoving) {
   EXPECT_EQ(drain(s), u"a");
 }
 
+// Counts evaluations; accepts messages whose property "k" is 1.
+class CountingFilter : public PropertyEquals {
+ public:
+  CountingFilter() : PropertyEquals(u"k", 1) {}
+  bool matches(const Message& m) const override {
+    ++evaluations;
+    return PropertyEquals::matches(m);
+  }
+  mutable size_t evaluations = 0;
+};
+
+TEST(MessageStore, SelectiveReaderDoesNotRescanWhatItRefused) {
+  constexpr int kMessages = 100000, kEvery = 1000;
+  MessageStore s;
+  for (int i = 1; i <= kMessages; ++i)
+    s.push(message(u"m", i % 3 + 3, 0, {{u"k", i % kEvery == 0 ? 1 : 0}}));
+  CountingFilter f;
+  MessageStore::ScanMemo memo;
+  int taken = 0;
+  while (s.take(&f, 0, &memo)) ++taken;
+  EXPECT_EQ(taken, kMessages / kEvery);
+  // Each message looked at about once, not once per receive.
+  EXPECT_LE(f.evaluations, size_t(kMessages + 100));
+
+  // Messages arriving later, at any priority, are still found.
+  s.push(message(u"late-high", 9, 0, {{u"k", 1}}));
+  s.push(message(u"late-low", 0, 0, {{u"k", 1}}));
+  EXPECT_EQ(body(s.take(&f, 0, &memo)), u"late-high");
+  EXPECT_EQ(body(s.take(&f, 0, &memo)), u"late-low");
+}
+
+TEST(MessageStore, ReturnedEntryIsSeenAgainByAReaderThatScannedPastIt) {
+  MessageStore s;
+  PropertyEquals wantsOne(u"k", 1);
+  MessageStore::ScanMemo memo;
+  s.push(message(u"a", 4, 0, {{u"k", 1}}));
+  s.push(message(u"b", 4, 0, {{u"k", 0}}));
+  auto a = s.take(nullptr, 0);              // someone else takes "a"
+  EXPECT_FALSE(s.take(&wantsOne, 0, &memo));  // the reader refuses "b"
+  s.putBack(*a);                            // "a" comes back, ahead of "b"
+  EXPECT_EQ(body(s.take(&wantsOne, 0, &memo)), u"a");
+}
+
 TEST(MessageStore, BrowsingWalksInDeliveryOrderWithoutRemoving) {
   MessageStore s;
   s.push(message(u"low", 1));
