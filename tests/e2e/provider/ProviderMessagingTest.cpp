@@ -386,6 +386,27 @@ TEST_F(PeriodicPings, KilledClientIsNoticedWithoutBeingAsked) {
   EXPECT_NE(conn_.listener()->pings, 0);
 }
 
+TEST_F(Messaging, LargeMessagesTravelWithinTheSizeLimit) {
+  std::string big(1500000, 'x');  // 3 MB as wide text, above omniORB's default 2 MiB
+  big.back() = 'y';
+  send(sender("big").in(), big);
+  wire::NullJMSMsg_var got = p()->consumeNoBlock(receiver("big").in());
+  ASSERT_TRUE(got->_d());
+  EXPECT_EQ(bodyOf(got->val()), big);
+}
+
+class SmallMessageLimit : public Messaging {
+ protected:
+  SmallMessageLimit() : Messaging({"--max-message-size", "1048576"}) {}
+};
+
+TEST_F(SmallMessageLimit, AMessageOverTheLimitFailsAndTheServerCarriesOn) {
+  wire::UID_var s = sender("q");
+  EXPECT_NE(raisedName([&] { send(s.in(), std::string(600000, 'x')); }), "");
+  send(s.in(), "small");
+  EXPECT_EQ(drain(receiver("q").in()), "small");
+}
+
 class BoundedQueues : public Messaging {
  protected:
   BoundedQueues() : Messaging({"--max-queue-depth", "2", "--persistent"}) {}
