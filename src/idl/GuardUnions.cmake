@@ -16,6 +16,14 @@ string(REGEX REPLACE
   "\\1${guard}\\2"
   text "${text}")
 
+# Decoding a branch held by pointer allocates it before reading it; if the input
+# ends inside the branch, the union must already own it or the allocation leaks
+# (hostile or truncated replies). Mark it set as soon as it is allocated.
+string(REGEX REPLACE
+  "(\n      _pd_[A-Za-z0-9_]+ = new [A-Za-z0-9_:]+;\n)(      \\(\\*_pd_)"
+  "\\1      _pd__initialised = 1;\n\\2"
+  text "${text}")
+
 # Every discriminator write must now sit right behind a guard; anything else means
 # the generator's output changed shape and the guard silently went missing.
 # (Semicolons would split the matches into list items: count on a copy without them.)
