@@ -1,11 +1,13 @@
 #include "idl/WireText.h"
 
-#include <algorithm>
+#include <jms/JMSException.h>
 
 namespace jms {
 
 CORBA::WString_var toCorbaWString(const WString& text) {
-    const WString::size_type n = std::min(text.size(), text.find(u'\0'));
+    if (text.find(u'\0') != WString::npos)
+        throw JMSException(u"badArg: text contains a NUL character");
+    const WString::size_type n = text.size();
     CORBA::WString_var out = CORBA::wstring_alloc(static_cast<CORBA::ULong>(n));
     CORBA::WChar* p = out.inout();
     for (WString::size_type i = 0; i < n; ++i) p[i] = static_cast<CORBA::WChar>(text[i]);

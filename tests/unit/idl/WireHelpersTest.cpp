@@ -1,4 +1,5 @@
 // The wide-text conversion and the builders of optional wire values.
+#include <jms/JMSException.h>
 #include "CdrSupport.h"
 #include "idl/WireText.h"
 #include "idl/WireValues.h"
@@ -35,8 +36,9 @@ TEST(WireText, EmptyNullAndEmbeddedNul) {
     EXPECT_EQ(empty[0], 0);
     EXPECT_EQ(toWString(nullptr), u"");
     EXPECT_EQ(viaWire(u""), u"");
-    // A wire wstring ends at NUL: the text is cut there, never overrun.
-    EXPECT_EQ(viaWire(WString(u"ab\0cd", 5)), u"ab");
+    // A wire wstring cannot hold NUL: refused rather than cut short.
+    EXPECT_THROW(toCorbaWString(WString(u"ab\0cd", 5)), jms::JMSException);
+    EXPECT_THROW(toCorbaWString(WString(u"\0", 1)), jms::JMSException);
 }
 
 TEST(WireText, WideValuesBeyondSixteenBitsBecomePairsOrReplacement) {
