@@ -257,7 +257,7 @@ TEST_F(Messaging, PushesReachTheSessionListenerAndARefusalReturnsTheMessage) {
   listener->waitForPushes(3);
   std::string error;
   for (int i = 0; i < 200 && error.empty(); ++i) {
-    error = raisedName([&] { p()->consumeNoBlock(r.in()); });
+    error = raisedName([&] { wire::NullJMSMsg_var m = p()->consumeNoBlock(r.in()); });
     std::this_thread::sleep_for(10ms);
   }
   EXPECT_EQ(error, "SessionIDException");

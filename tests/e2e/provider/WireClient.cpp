@@ -105,7 +105,8 @@ void MessageListener::onMessage(const wire::JMSMsg& message, const wire::UID& co
     pushes_.push_back({bodyOf(message) + "(refused)", bool(message.hdr.JMSRedelivered),
                        int(consumer.uid)});
     cv_.notify_all();
-    throw wire::SessionIDException(wideDup(" the session is closed "), 0);
+    CORBA::WString_var reason = wideDup(" the session is closed ");
+    throw wire::SessionIDException(reason.in(), 0);
   }
   pushes_.push_back({bodyOf(message), bool(message.hdr.JMSRedelivered), int(consumer.uid)});
   cv_.notify_all();
