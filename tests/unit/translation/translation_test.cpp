@@ -1,77 +1,124 @@
-// Translation of provider failures: words, classification, the four forms,
-// pass-through of what a site does not list, and the pre-throw hook.
+// Provider call translation: words and classification, a site's table of forms,
+// pass-through of what a site does not list, the pre-throw hook, and retries.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "FakeProvider.h"
+#include "api/ProviderCall.h"
+#include "jmsCommon.hh"
 #include "notify.hh"
+#include "sys/wq.h"
 
 namespace jms {
 namespace {
 
 using namespace pcall;
-using test::FakeProvider;
-using NotifyException = ::zorvane::velt::admin::notify::NotifyException;
+namespace idl = ::zorvane::velt::quorix::corba::jmsCommon;
+constexpr uint64_t second = 1000000;
 
-std::string nameOf(Exc kind) {
-    const WString& n = exceptionName(kind);
-    return std::string(n.begin(), n.end());
+template <class E>
+[[noreturn]] void raiseAs(const wchar_t* reason, int32_t code) {
+    E e;
+    e.reason = reason;
+    e.code = code;
+    throw e;
+}
+[[noreturn]] void raiseSystem(const wchar_t*, int32_t code) {
+    throw CORBA::TRANSIENT(static_cast<CORBA::ULong>(code), CORBA::COMPLETED_NO);
 }
 
-// The text a call ended with (message + error code), or "pass" when the
-// broker's own exception reached the caller.
+// Every kind in declaration order: its word, its IDL name and how the provider raises it.
+struct KindRow {
+    Exc kind;
+    const char16_t* word;
+    const char16_t* name;
+    void (*raise)(const wchar_t* reason, int32_t code);
+};
+#define QJMS_KIND(K, word) {Exc::K, word, u"" #K "Exception", raiseAs<idl::K##Exception>}
+const KindRow kinds[] = {
+    QJMS_KIND(Store, u"svrStore"),           QJMS_KIND(BadState, u"svrBadState"),
+    QJMS_KIND(Busy, u"svrBusy"),             QJMS_KIND(Concurrency, u"svrConcurrency"),
+    QJMS_KIND(SessionID, u"svrSessID"),      QJMS_KIND(ConnectionID, u"svrConnID"),
+    QJMS_KIND(Destination, u"svrDestination"), QJMS_KIND(Consumer, u"svrConsumer"),
+    QJMS_KIND(BadArg, u"svrBadArg"),         QJMS_KIND(Full, u"svrFull"),
+    QJMS_KIND(Producer, u"svrProducer"),     QJMS_KIND(Version, u"svrVersion"),
+    QJMS_KIND(Message, u"svrMessage"),       QJMS_KIND(Transaction, u"svrTransaction"),
+    QJMS_KIND(Push, u""),                    QJMS_KIND(Resource, u"svrResource"),
+    QJMS_KIND(Selector, u"selector"),        QJMS_KIND(MessageLost, u""),
+    QJMS_KIND(Propagation, u""),             QJMS_KIND(Sec, u"svrSec"),
+    {Exc::System, u"SystemException", u"SystemException", raiseSystem},
+};
+#undef QJMS_KIND
+static_assert(std::size(kinds) == excCount);
+
+[[noreturn]] void raise(Exc kind, const wchar_t* reason = L"because", int32_t code = 7) {
+    kinds[static_cast<std::size_t>(kind)].raise(reason, code);
+    throw 0;  // unreachable
+}
+
+// Raises the scripted failures in order, one per call, then answers 5.
+struct FakeProvider {
+    struct Step {
+        Exc kind;
+        const wchar_t* reason = L"because";
+        int32_t code = 7;
+    };
+    std::vector<Step> script;
+    int calls = 0;
+    int operation() {
+        const auto n = static_cast<std::size_t>(calls++);
+        if (n < script.size()) raise(script[n].kind, script[n].reason, script[n].code);
+        return 5;
+    }
+};
+using Script = std::vector<FakeProvider::Step>;
+
+std::mutex pauseLock;
+std::vector<uint64_t> pausesTaken;
+
+// Records the retry pauses instead of sleeping while it lives.
+struct RecordedPauses {
+    RecordedPauses() { pausesTaken.clear(); }
+    ~RecordedPauses() { setPause(previous); }
+    PauseFn previous = setPause([](uint64_t micros) {
+        std::lock_guard<std::mutex> hold(pauseLock);
+        pausesTaken.push_back(micros);
+    });
+};
+
+// How a call ended: its answer, "message|error code" of the translation, or
+// "pass" when the broker's own exception reached the caller.
 template <class Owner, class Fn>
 WString outcome(const Table<Owner>& table, Owner& owner, Fn fn) {
     try {
-        table.call(owner, fn);
+        return WString(1, static_cast<char16_t>(u'0' + table.call(owner, fn)));
     } catch (const JMSException& e) {
         EXPECT_EQ(typeid(e), typeid(JMSException)) << "translations throw the base class only";
         return e.getMessage() + u"|" + e.getErrorCode();
     } catch (const CORBA::Exception&) {
         return u"pass";
     }
-    return u"no failure";
+}
+WString outcome(const Table<>& table, FakeProvider& provider) {
+    NoOwner none;
+    return outcome(table, none, [&] { return provider.operation(); });
 }
 
 TEST(Classification, EveryExceptionHasItsWordNameReasonAndCode) {
-    const struct {
-        Exc kind;
-        const char16_t* word;
-        const char16_t* name;
-    } rows[] = {
-        {Exc::Store, u"svrStore", u"StoreException"},
-        {Exc::BadState, u"svrBadState", u"BadStateException"},
-        {Exc::Busy, u"svrBusy", u"BusyException"},
-        {Exc::Concurrency, u"svrConcurrency", u"ConcurrencyException"},
-        {Exc::SessionID, u"svrSessID", u"SessionIDException"},
-        {Exc::ConnectionID, u"svrConnID", u"ConnectionIDException"},
-        {Exc::Destination, u"svrDestination", u"DestinationException"},
-        {Exc::Consumer, u"svrConsumer", u"ConsumerException"},
-        {Exc::BadArg, u"svrBadArg", u"BadArgException"},
-        {Exc::Full, u"svrFull", u"FullException"},
-        {Exc::Producer, u"svrProducer", u"ProducerException"},
-        {Exc::Version, u"svrVersion", u"VersionException"},
-        {Exc::Message, u"svrMessage", u"MessageException"},
-        {Exc::Transaction, u"svrTransaction", u"TransactionException"},
-        {Exc::Push, u"", u"PushException"},
-        {Exc::Resource, u"svrResource", u"ResourceException"},
-        {Exc::Selector, u"selector", u"SelectorException"},
-        {Exc::MessageLost, u"", u"MessageLostException"},
-        {Exc::Propagation, u"", u"PropagationException"},
-        {Exc::Sec, u"svrSec", u"SecException"},
-        {Exc::System, u"SystemException", u"SystemException"},
-    };
-    ASSERT_EQ(std::size(rows), excCount);
-    for (const auto& row : rows) {
-        SCOPED_TRACE(nameOf(row.kind));
+    for (std::size_t i = 0; i < excCount; ++i) {
+        const KindRow& row = kinds[i];
+        SCOPED_TRACE(static_cast<int>(row.kind));
+        EXPECT_EQ(static_cast<std::size_t>(row.kind), i);
         EXPECT_EQ(wordOf(row.kind), row.word);
         EXPECT_EQ(exceptionName(row.kind), row.name);
         try {
-            test::raise(row.kind, L"disk \u00e9 \U0001F600 full", 42);
+            raise(row.kind, L"disk \u00e9 \U0001F600 full", 42);
         } catch (const CORBA::Exception& e) {
             const auto failure = classify(e);
             ASSERT_TRUE(failure);
@@ -81,100 +128,20 @@ TEST(Classification, EveryExceptionHasItsWordNameReasonAndCode) {
             EXPECT_EQ(failure->reason, row.kind == Exc::System ? u"" : u"disk \u00e9 \U0001F600 full");
         }
     }
-    try {
-        throw CORBA::COMM_FAILURE(3, CORBA::COMPLETED_MAYBE);
-    } catch (const CORBA::Exception& e) {
-        EXPECT_EQ(classify(e)->kind, Exc::System);
-    }
+    EXPECT_EQ(classify(CORBA::COMM_FAILURE(3, CORBA::COMPLETED_MAYBE))->kind, Exc::System);
 }
 
-// Stands in for a session and its closing translate operations.
-struct FakeSession {
-    bool closed = false;
-    JMSException closing(const char16_t* name) {
-        closed = true;
-        return JMSException(name);
-    }
-    JMSException translateConnectionIDClosing() { return closing(u"ConnectionIDException"); }
-    JMSException translateSessionIDClosing() { return closing(u"SessionIDException"); }
-    JMSException translateBadStateClosing() { return closing(u"BadStateException"); }
-    JMSException translateSystemClosing() { return closing(u"SystemException"); }
-};
-
-TEST(SiteTables, EveryExceptionMeetsItsRowOrPassesThrough) {
-    // A queue session's receiver creation, rule for rule.
-    static const Table<FakeSession> receiverCreation{
-        {{Exc::Store, fixed(u"svrStore CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Destination, fixed(u"svrDestination CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Consumer, fixed(u"svrConsumer CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Concurrency, fixed(u"svrConcurrency CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Selector, fixed(u"selector CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Sec, fixed(u"svrSec CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Transaction, fixed(u"svrTransaction CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Resource, fixed(u"svrResource CltException.ERR_CONSUMER_CREATE")},
-         {Exc::ConnectionID, delegate(&FakeSession::translateConnectionIDClosing)},
-         {Exc::SessionID, delegate(&FakeSession::translateSessionIDClosing)},
-         {Exc::BadState, delegate(&FakeSession::translateBadStateClosing)},
-         {Exc::System, delegate([](FakeSession& s) { return s.translateSystemClosing(); })}},
-        {retryResource}};
-    const char16_t* expected[excCount] = {
-        u"svrStore CltException.ERR_CONSUMER_CREATE|",        // Store
-        u"BadStateException|",                                // BadState
-        u"pass",                                              // Busy
-        u"svrConcurrency CltException.ERR_CONSUMER_CREATE|",  // Concurrency
-        u"SessionIDException|",                               // SessionID
-        u"ConnectionIDException|",                            // ConnectionID
-        u"svrDestination CltException.ERR_CONSUMER_CREATE|",  // Destination
-        u"svrConsumer CltException.ERR_CONSUMER_CREATE|",     // Consumer
-        u"pass", u"pass", u"pass", u"pass", u"pass",          // BadArg to Message
-        u"svrTransaction CltException.ERR_CONSUMER_CREATE|",  // Transaction
-        u"pass",                                              // Push
-        u"svrResource CltException.ERR_CONSUMER_CREATE|",     // Resource
-        u"selector CltException.ERR_CONSUMER_CREATE|",        // Selector
-        u"pass", u"pass",                                     // MessageLost, Propagation
-        u"svrSec CltException.ERR_CONSUMER_CREATE|",          // Sec
-        u"SystemException|",                                  // System
-    };
-    test::RecordedPauses pauses;
-    for (Exc kind : test::allKinds) {
-        SCOPED_TRACE(nameOf(kind));
-        FakeSession session;
-        FakeProvider provider;
-        provider.fail(kind, 3);
-        const WString text = expected[static_cast<std::size_t>(kind)];
-        EXPECT_EQ(outcome(receiverCreation, session, [&] { return provider.operation(1); }), text);
-        EXPECT_EQ(session.closed, text.find(u"Exception|") != WString::npos);
-        EXPECT_EQ(provider.calls(), kind == Exc::Resource ? 3 : 1);
-    }
-}
-
-TEST(SiteTables, DelegatesYieldTheBaseClassEvenFromASubclass) {
-    struct Browser {
-        JMSException translate() { return NoSuchElementException(u"svrStore"); }
-    } browser;
-    const Table<Browser> table{{{Exc::Store, delegate(&Browser::translate)}}};
-    EXPECT_EQ(outcome(table, browser, [] { test::raise(Exc::Store); }), u"svrStore|");
-}
-
-TEST(PassThrough, WhatASiteDoesNotListReachesTheCallerUnchanged) {
+TEST(PassThrough, WhatASiteDoesNotListAndTheCallsResultReachTheCallerUnchanged) {
     const Table<> table{{{Exc::Store, word()}, {Exc::Busy, word()}, {Exc::Push, fixed(u"push")}}};
-    try {
-        table.call([] { test::raise(Exc::Producer, L"kept", 99); });
-        ADD_FAILURE();
-    } catch (const test::idl::ProducerException& e) {
-        EXPECT_STREQ(static_cast<const CORBA::WChar*>(e.reason), L"kept");
-        EXPECT_EQ(e.code, 99);
-    }
+    EXPECT_THROW(table.call([] { raise(Exc::Producer); }), idl::ProducerException);
     // An unreachable provider is never taken for success.
-    EXPECT_THROW(table.call([] { test::raise(Exc::System); }), CORBA::TRANSIENT);
+    EXPECT_THROW(table.call([] { raise(Exc::System); }), CORBA::TRANSIENT);
+    using NotifyException = ::zorvane::velt::admin::notify::NotifyException;
     EXPECT_THROW(table.call([] { throw NotifyException(L"n", 1); }), NotifyException);
     EXPECT_THROW(table.call([] { throw InvalidDestinationException(u"own"); }),
                  InvalidDestinationException);
     EXPECT_THROW(table.call([] { throw std::runtime_error("x"); }), std::runtime_error);
-}
 
-TEST(PassThrough, TheCallsResultComesBackUnchanged) {
-    const Table<> table{{{Exc::Store, word()}}};
     int calls = 0;
     table.call([&] { ++calls; });
     EXPECT_EQ(calls, 1);
@@ -183,7 +150,7 @@ TEST(PassThrough, TheCallsResultComesBackUnchanged) {
     EXPECT_EQ(&table.call([&]() -> int& { return target; }), &target);
 }
 
-// Stands in for a connection: closeLocally is the hook of its reason-form sites.
+// Stands in for a connection: closeLocally is the hook of its sites.
 struct FakeConnection {
     std::vector<std::string> log;
     void closeLocally() { log.push_back("closeLocally"); }
@@ -193,12 +160,17 @@ struct FakeConnection {
     }
 };
 
-TEST(Hook, RunsBeforeTheThrowExactlyForTheMarkedRules) {
+TEST(SiteTables, EachRuleBuildsItsFormAndRunsTheHookFirstOnlyWhenMarked) {
     static const Table<FakeConnection> table{
         {{Exc::ConnectionID, reason(u"CltException::ERR_CONNECTION_CLOSED"), hookFirst},
          {Exc::BadArg, reason(u"CltException::NONE")},
          {Exc::System, word(u"CltException::ERR_CONNECTION_CLOSED"), hookFirst},
+         {Exc::Destination, fixed(u"svrDestination CltException.ERR_CONSUMER_CREATE", u"c")},
          {Exc::Store, delegate(&FakeConnection::translate), hookFirst},
+         {Exc::SessionID, delegate([](FakeConnection& c) {
+              c.log.push_back("lambda");
+              return JMSException(u"yielded", u"code");
+          })},
          {Exc::Resource, reason(u"CltException::NONE"), hookFirst}},
         {retryResource},
         &FakeConnection::closeLocally};
@@ -210,18 +182,20 @@ TEST(Hook, RunsBeforeTheThrowExactlyForTheMarkedRules) {
         {Exc::ConnectionID, {"closeLocally"}, u"svrConnID: gone|CltException::ERR_CONNECTION_CLOSED"},
         {Exc::BadArg, {}, u"svrBadArg: gone|CltException::NONE"},
         {Exc::System, {"closeLocally"}, u"SystemException|CltException::ERR_CONNECTION_CLOSED"},
+        {Exc::Destination, {}, u"svrDestination CltException.ERR_CONSUMER_CREATE|c"},
         {Exc::Store, {"closeLocally", "translate"}, u"delegated|"},
+        {Exc::SessionID, {"lambda"}, u"yielded|code"},
         {Exc::Resource, {"closeLocally"}, u"svrResource: gone|CltException::NONE"},  // once
         {Exc::Busy, {}, u"pass"},
     };
-    test::RecordedPauses pauses;
+    RecordedPauses pauses;
     for (const auto& row : rows) {
-        SCOPED_TRACE(nameOf(row.kind));
+        SCOPED_TRACE(static_cast<int>(row.kind));
         FakeConnection connection;
-        FakeProvider provider;
-        provider.fail(row.kind, 3, L"gone");
-        EXPECT_EQ(outcome(table, connection, [&] { provider.operation(0); }), row.text);
+        FakeProvider provider{Script(3, {row.kind, L"gone"})};
+        EXPECT_EQ(outcome(table, connection, [&] { return provider.operation(); }), row.text);
         EXPECT_EQ(connection.log, row.ran);
+        EXPECT_EQ(provider.calls, row.kind == Exc::Resource ? 3 : 1);
     }
     FakeConnection connection;
     table.call(connection, [] {});
@@ -232,6 +206,84 @@ TEST(Tables, AKindListedTwiceOrTooManyRetriesIsAProgrammingError) {
     EXPECT_THROW((Table<>{{{Exc::Store, word()}, {Exc::Store, fixed(u"again")}}}), std::logic_error);
     EXPECT_THROW((Table<>{{}, {retryBusy, retryBusy, retryBusy, retryBusy, retryBusy}}),
                  std::logic_error);
+}
+
+const Table<> connectionCreation{{{Exc::Resource, reason(u"CltException::ERR_CONNECTION_CREATE")},
+                                  {Exc::Store, reason(u"CltException::ERR_CONNECTION_CREATE")},
+                                  {Exc::System, reason(u"CltException::ERR_CONNECTION_CREATE")}},
+                                 {retryResource}};
+
+TEST(Retry, CountsItsAnswersAndPausesBetweenCalls) {
+    const Table<> durableCreation{{{Exc::Consumer, fixed(u"svrConsumer: ERR_CONSUMER_CREATE")},
+                                   {Exc::Resource, fixed(u"svrResource: ERR_SESSION_CREATE")}},
+                                  {retryResource, retryConsumerInUse}};
+    const Table<> receive{{{Exc::Busy, word()}}, {retryBusy}};
+    const Table<> untranslated{{{Exc::Store, word()}}, {retryResource}};
+    const FakeProvider::Step inUse{Exc::Consumer, L"u", 18};
+    const struct {
+        const char* name;
+        const Table<>& table;
+        Script script;
+        WString result;
+        int calls;
+        std::size_t pauses;  // each of a second, if any
+    } rows[] = {
+        {"resource twice", connectionCreation, Script(2, {Exc::Resource}), u"5", 3, 2},
+        {"resource thrice: the last reason", connectionCreation,
+         {{Exc::Resource, L"a"}, {Exc::Resource, L"b"}, {Exc::Resource, L"third"}},
+         u"svrResource: third|CltException::ERR_CONNECTION_CREATE", 3, 2},
+        {"another answer ends it", connectionCreation,
+         {{Exc::Resource}, {Exc::Store, L"disk"}, {Exc::Resource}},
+         u"svrStore: disk|CltException::ERR_CONNECTION_CREATE", 2, 1},
+        {"a system exception has no reason", connectionCreation, {{Exc::System}},
+         u"SystemException: |CltException::ERR_CONNECTION_CREATE", 1, 0},
+        {"retried but untranslated", untranslated, Script(5, {Exc::Resource}), u"pass", 3, 2},
+        {"busy four times", receive, Script(4, {Exc::Busy}), u"5", 5, 0},
+        {"busy five times", receive, Script(6, {Exc::Busy}), u"svrBusy|", 5, 0},
+        {"in use three times", durableCreation, Script(3, inUse), u"5", 4, 3},
+        {"in use four times", durableCreation, Script(4, inUse),
+         u"svrConsumer: ERR_CONSUMER_CREATE|", 4, 3},
+        {"another consumer code", durableCreation, {{Exc::Consumer, L"u", 17}},
+         u"svrConsumer: ERR_CONSUMER_CREATE|", 1, 0},
+        {"separate counts", durableCreation,
+         {{Exc::Resource, L"r", 18}, inUse, {Exc::Resource, L"r", 18}, inUse, inUse}, u"5", 6, 5},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        RecordedPauses pauses;
+        FakeProvider provider{row.script};
+        EXPECT_EQ(outcome(row.table, provider), row.result);
+        EXPECT_EQ(provider.calls, row.calls);
+        EXPECT_EQ(pausesTaken, std::vector<uint64_t>(row.pauses, second));
+    }
+}
+
+TEST(Retry, ConcurrentCallsOnOneTableKeepTheirOwnCounts) {
+    RecordedPauses pauses;
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i) {
+                FakeProvider provider{Script(2, {Exc::Resource})};
+                if (outcome(connectionCreation, provider) != u"5" || provider.calls != 3) ++wrong;
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(pausesTaken.size(), 4u * 50u * 2u);
+}
+
+TEST(Retry, ThreeResourceAnswersTakeAboutTwoSecondsOfRealTime) {
+    FakeProvider provider{Script(3, {Exc::Resource, L"r"})};
+    const int64_t start = wqClock();
+    EXPECT_EQ(outcome(connectionCreation, provider),
+              u"svrResource: r|CltException::ERR_CONNECTION_CREATE");
+    const int64_t elapsed = wqClock() - start;
+    EXPECT_EQ(provider.calls, 3);
+    EXPECT_GE(elapsed, static_cast<int64_t>(2 * second));
+    EXPECT_LT(elapsed, static_cast<int64_t>(10 * second));
 }
 
 }  // namespace
