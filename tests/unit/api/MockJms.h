@@ -1,20 +1,28 @@
 #ifndef QJMS_TESTS_API_MOCKJMS_H
 #define QJMS_TESTS_API_MOCKJMS_H
 
-// Mocks of the public interfaces, for code written purely against them.
+// Mocks of the public interfaces a requestor meets. Each offers the queue and
+// the topic face of its family at once, as the library's own classes do, so
+// one set serves both requestors.
 
 #include <gmock/gmock.h>
 
 #include <jms/jms.h>
 
+// Every override of a mock; the classes list them two to a line where they fit.
+#define QJMS_MOCK(R, name, args) MOCK_METHOD(R, name, args, (override))
+
 namespace qjms_test {
 
 using jms::ByteArray;
 using jms::WString;
-using jms::WStringList;
+using Name = const WString&;
+using Dest = jms::Destination*;
+using Msg = jms::Message*;
+using Listener = jms::MessageListener*;
 
-// Counts the mock objects alive, so a test can tell that nothing leaked or
-// was deleted twice.
+// Counts the mocks alive, so a test can tell that nothing leaked or was
+// deleted twice.
 class Tracked {
 public:
     Tracked() { ++live_; }
@@ -27,189 +35,103 @@ private:
     static inline int live_ = 0;
 };
 
+// Related operations (a getter and its setter, overloads) share a line.
 class MockMessage : public jms::Message, public Tracked {
 public:
-    MOCK_METHOD(WString, getJMSMessageID, (), (override));
-    MOCK_METHOD(void, setJMSMessageID, (const WString&), (override));
-    MOCK_METHOD(int64_t, getJMSTimestamp, (), (override));
-    MOCK_METHOD(void, setJMSTimestamp, (int64_t), (override));
-    MOCK_METHOD(ByteArray, getJMSCorrelationIDAsBytes, (), (override));
-    MOCK_METHOD(void, setJMSCorrelationIDAsBytes, (const ByteArray&), (override));
-    MOCK_METHOD(void, setJMSCorrelationID, (const WString&), (override));
-    MOCK_METHOD(WString, getJMSCorrelationID, (), (override));
-    MOCK_METHOD(jms::Destination*, getJMSReplyTo, (), (override));
-    MOCK_METHOD(void, setJMSReplyTo, (jms::Destination*), (override));
-    MOCK_METHOD(jms::Destination*, getJMSDestination, (), (override));
-    MOCK_METHOD(void, setJMSDestination, (jms::Destination*), (override));
-    MOCK_METHOD(int32_t, getJMSDeliveryMode, (), (override));
-    MOCK_METHOD(void, setJMSDeliveryMode, (int32_t), (override));
-    MOCK_METHOD(bool, getJMSRedelivered, (), (override));
-    MOCK_METHOD(void, setJMSRedelivered, (bool), (override));
-    MOCK_METHOD(WString, getJMSType, (), (override));
-    MOCK_METHOD(void, setJMSType, (const WString&), (override));
-    MOCK_METHOD(int64_t, getJMSExpiration, (), (override));
-    MOCK_METHOD(void, setJMSExpiration, (int64_t), (override));
-    MOCK_METHOD(int32_t, getJMSPriority, (), (override));
-    MOCK_METHOD(void, setJMSPriority, (int32_t), (override));
-    MOCK_METHOD(void, clearProperties, (), (override));
-    MOCK_METHOD(bool, propertyExists, (const WString&), (override));
-    MOCK_METHOD(bool, getBooleanProperty, (const WString&), (override));
-    MOCK_METHOD(int8_t, getByteProperty, (const WString&), (override));
-    MOCK_METHOD(int16_t, getShortProperty, (const WString&), (override));
-    MOCK_METHOD(int32_t, getIntProperty, (const WString&), (override));
-    MOCK_METHOD(int64_t, getLongProperty, (const WString&), (override));
-    MOCK_METHOD(float, getFloatProperty, (const WString&), (override));
-    MOCK_METHOD(double, getDoubleProperty, (const WString&), (override));
-    MOCK_METHOD(WString, getStringProperty, (const WString&), (override));
-    MOCK_METHOD(jms::Object*, getObjectProperty, (const WString&), (override));
-    MOCK_METHOD(WStringList, getPropertyNames, (), (override));
-    MOCK_METHOD(void, setBooleanProperty, (const WString&, bool), (override));
-    MOCK_METHOD(void, setByteProperty, (const WString&, int8_t), (override));
-    MOCK_METHOD(void, setShortProperty, (const WString&, int16_t), (override));
-    MOCK_METHOD(void, setIntProperty, (const WString&, int32_t), (override));
-    MOCK_METHOD(void, setLongProperty, (const WString&, int64_t), (override));
-    MOCK_METHOD(void, setFloatProperty, (const WString&, float), (override));
-    MOCK_METHOD(void, setDoubleProperty, (const WString&, double), (override));
-    MOCK_METHOD(void, setStringProperty, (const WString&, const WString&), (override));
-    MOCK_METHOD(void, setObjectProperty, (const WString&, jms::Object*), (override));
-    MOCK_METHOD(void, acknowledge, (), (override));
-    MOCK_METHOD(void, clearBody, (), (override));
+    QJMS_MOCK(WString, getJMSMessageID, ()); QJMS_MOCK(void, setJMSMessageID, (Name));
+    QJMS_MOCK(int64_t, getJMSTimestamp, ()); QJMS_MOCK(void, setJMSTimestamp, (int64_t));
+    QJMS_MOCK(ByteArray, getJMSCorrelationIDAsBytes, ());
+    QJMS_MOCK(void, setJMSCorrelationIDAsBytes, (const ByteArray&));
+    QJMS_MOCK(void, setJMSCorrelationID, (Name)); QJMS_MOCK(WString, getJMSCorrelationID, ());
+    QJMS_MOCK(Dest, getJMSReplyTo, ()); QJMS_MOCK(void, setJMSReplyTo, (Dest));
+    QJMS_MOCK(Dest, getJMSDestination, ()); QJMS_MOCK(void, setJMSDestination, (Dest));
+    QJMS_MOCK(int32_t, getJMSDeliveryMode, ()); QJMS_MOCK(void, setJMSDeliveryMode, (int32_t));
+    QJMS_MOCK(bool, getJMSRedelivered, ()); QJMS_MOCK(void, setJMSRedelivered, (bool));
+    QJMS_MOCK(WString, getJMSType, ()); QJMS_MOCK(void, setJMSType, (Name));
+    QJMS_MOCK(int64_t, getJMSExpiration, ()); QJMS_MOCK(void, setJMSExpiration, (int64_t));
+    QJMS_MOCK(int32_t, getJMSPriority, ()); QJMS_MOCK(void, setJMSPriority, (int32_t));
+    QJMS_MOCK(void, clearProperties, ()); QJMS_MOCK(bool, propertyExists, (Name));
+    QJMS_MOCK(bool, getBooleanProperty, (Name)); QJMS_MOCK(void, setBooleanProperty, (Name, bool));
+    QJMS_MOCK(int8_t, getByteProperty, (Name)); QJMS_MOCK(void, setByteProperty, (Name, int8_t));
+    QJMS_MOCK(int16_t, getShortProperty, (Name));
+    QJMS_MOCK(void, setShortProperty, (Name, int16_t));
+    QJMS_MOCK(int32_t, getIntProperty, (Name)); QJMS_MOCK(void, setIntProperty, (Name, int32_t));
+    QJMS_MOCK(int64_t, getLongProperty, (Name)); QJMS_MOCK(void, setLongProperty, (Name, int64_t));
+    QJMS_MOCK(float, getFloatProperty, (Name)); QJMS_MOCK(void, setFloatProperty, (Name, float));
+    QJMS_MOCK(double, getDoubleProperty, (Name));
+    QJMS_MOCK(void, setDoubleProperty, (Name, double));
+    QJMS_MOCK(WString, getStringProperty, (Name)); QJMS_MOCK(void, setStringProperty, (Name, Name));
+    QJMS_MOCK(jms::Object*, getObjectProperty, (Name));
+    QJMS_MOCK(void, setObjectProperty, (Name, jms::Object*));
+    QJMS_MOCK(jms::WStringList, getPropertyNames, ());
+    QJMS_MOCK(void, acknowledge, ()); QJMS_MOCK(void, clearBody, ());
 };
 
-class MockQueue : public jms::Queue, public Tracked {
+class MockDestination : public jms::TemporaryQueue, public jms::TemporaryTopic, public Tracked {
 public:
-    MOCK_METHOD(WString, getQueueName, (), (override));
-    MOCK_METHOD(WString, toString, (), (override));
+    QJMS_MOCK(WString, getQueueName, ()); QJMS_MOCK(WString, getTopicName, ());
+    QJMS_MOCK(WString, toString, ()); QJMS_MOCK(void, destroy, ());
 };
 
-class MockTopic : public jms::Topic, public Tracked {
+class MockProducer : public jms::QueueSender, public jms::TopicPublisher, public Tracked {
 public:
-    MOCK_METHOD(WString, getTopicName, (), (override));
-    MOCK_METHOD(WString, toString, (), (override));
+    QJMS_MOCK(void, setDisableMessageID, (bool)); QJMS_MOCK(bool, getDisableMessageID, ());
+    QJMS_MOCK(void, setDisableMessageTimestamp, (bool));
+    QJMS_MOCK(bool, getDisableMessageTimestamp, ());
+    QJMS_MOCK(void, setDeliveryMode, (int32_t)); QJMS_MOCK(int32_t, getDeliveryMode, ());
+    QJMS_MOCK(void, setPriority, (int32_t)); QJMS_MOCK(int32_t, getPriority, ());
+    QJMS_MOCK(void, setTimeToLive, (int32_t)); QJMS_MOCK(int32_t, getTimeToLive, ());
+    QJMS_MOCK(void, close, ());
+    QJMS_MOCK(jms::Queue*, getQueue, ()); QJMS_MOCK(jms::Topic*, getTopic, ());
+    QJMS_MOCK(void, send, (jms::Queue*, Msg, int32_t, int32_t, int64_t));
+    QJMS_MOCK(void, send, (jms::Queue*, Msg));
+    QJMS_MOCK(void, send, (Msg, int32_t, int32_t, int64_t)); QJMS_MOCK(void, send, (Msg));
+    QJMS_MOCK(void, publish, (jms::Topic*, Msg, int32_t, int32_t, int64_t));
+    QJMS_MOCK(void, publish, (jms::Topic*, Msg));
+    QJMS_MOCK(void, publish, (Msg, int32_t, int32_t, int64_t)); QJMS_MOCK(void, publish, (Msg));
 };
 
-class MockTemporaryQueue : public jms::TemporaryQueue, public Tracked {
+class MockConsumer : public jms::QueueReceiver, public jms::TopicSubscriber, public Tracked {
 public:
-    MOCK_METHOD(WString, getQueueName, (), (override));
-    MOCK_METHOD(WString, toString, (), (override));
-    MOCK_METHOD(void, destroy, (), (override));
+    QJMS_MOCK(WString, getMessageSelector, ()); QJMS_MOCK(void, close, ());
+    QJMS_MOCK(Listener, getMessageListener, ()); QJMS_MOCK(void, setMessageListener, (Listener));
+    QJMS_MOCK(Msg, receive, (int64_t)); QJMS_MOCK(Msg, receive, ());
+    QJMS_MOCK(Msg, receiveNoWait, ());
+    QJMS_MOCK(jms::Queue*, getQueue, ()); QJMS_MOCK(jms::Topic*, getTopic, ());
+    QJMS_MOCK(bool, getNoLocal, ());
 };
 
-class MockTemporaryTopic : public jms::TemporaryTopic, public Tracked {
+class MockSession : public jms::QueueSession, public jms::TopicSession, public Tracked {
 public:
-    MOCK_METHOD(WString, getTopicName, (), (override));
-    MOCK_METHOD(WString, toString, (), (override));
-    MOCK_METHOD(void, destroy, (), (override));
+    QJMS_MOCK(jms::BytesMessage*, createBytesMessage, ());
+    QJMS_MOCK(jms::MapMessage*, createMapMessage, ()); QJMS_MOCK(Msg, createMessage, ());
+    QJMS_MOCK(jms::ObjectMessage*, createObjectMessage, (jms::Object*));
+    QJMS_MOCK(jms::ObjectMessage*, createObjectMessage, ());
+    QJMS_MOCK(jms::StreamMessage*, createStreamMessage, ());
+    QJMS_MOCK(jms::TextMessage*, createTextMessage, (Name));
+    QJMS_MOCK(jms::TextMessage*, createTextMessage, ());
+    QJMS_MOCK(bool, getTransacted, ()); QJMS_MOCK(void, commit, ()); QJMS_MOCK(void, rollback, ());
+    QJMS_MOCK(void, close, ()); QJMS_MOCK(void, recover, ()); QJMS_MOCK(ByteArray, getXID, ());
+    QJMS_MOCK(Listener, getMessageListener, ()); QJMS_MOCK(void, setMessageListener, (Listener));
+    QJMS_MOCK(jms::Queue*, createQueue, (Name));
+    QJMS_MOCK(jms::QueueReceiver*, createReceiver, (jms::Queue*, Name));
+    QJMS_MOCK(jms::QueueReceiver*, createReceiver, (jms::Queue*));
+    QJMS_MOCK(jms::QueueSender*, createSender, (jms::Queue*));
+    QJMS_MOCK(jms::QueueBrowser*, createBrowser, (jms::Queue*, Name));
+    QJMS_MOCK(jms::QueueBrowser*, createBrowser, (jms::Queue*));
+    QJMS_MOCK(jms::TemporaryQueue*, createTemporaryQueue, ());
+    QJMS_MOCK(jms::Topic*, createTopic, (Name));
+    QJMS_MOCK(jms::TopicSubscriber*, createSubscriber, (jms::Topic*, Name, bool));
+    QJMS_MOCK(jms::TopicSubscriber*, createSubscriber, (jms::Topic*));
+    QJMS_MOCK(jms::TopicSubscriber*, createDurableSubscriber, (jms::Topic*, Name, Name, bool));
+    QJMS_MOCK(jms::TopicSubscriber*, createDurableSubscriber, (jms::Topic*, Name));
+    QJMS_MOCK(jms::TopicPublisher*, createPublisher, (jms::Topic*));
+    QJMS_MOCK(jms::TemporaryTopic*, createTemporaryTopic, ());
+    QJMS_MOCK(void, unsubscribe, (Name));
 };
-
-#define QJMS_MOCK_PRODUCER_FACE                                            \
-    MOCK_METHOD(void, setDisableMessageID, (bool), (override));            \
-    MOCK_METHOD(bool, getDisableMessageID, (), (override));                \
-    MOCK_METHOD(void, setDisableMessageTimestamp, (bool), (override));     \
-    MOCK_METHOD(bool, getDisableMessageTimestamp, (), (override));         \
-    MOCK_METHOD(void, setDeliveryMode, (int32_t), (override));             \
-    MOCK_METHOD(int32_t, getDeliveryMode, (), (override));                 \
-    MOCK_METHOD(void, setPriority, (int32_t), (override));                 \
-    MOCK_METHOD(int32_t, getPriority, (), (override));                     \
-    MOCK_METHOD(void, setTimeToLive, (int32_t), (override));               \
-    MOCK_METHOD(int32_t, getTimeToLive, (), (override));                   \
-    MOCK_METHOD(void, close, (), (override))
-
-class MockQueueSender : public jms::QueueSender, public Tracked {
-public:
-    QJMS_MOCK_PRODUCER_FACE;
-    MOCK_METHOD(jms::Queue*, getQueue, (), (override));
-    MOCK_METHOD(void, send, (jms::Queue*, jms::Message*, int32_t, int32_t, int64_t), (override));
-    MOCK_METHOD(void, send, (jms::Queue*, jms::Message*), (override));
-    MOCK_METHOD(void, send, (jms::Message*, int32_t, int32_t, int64_t), (override));
-    MOCK_METHOD(void, send, (jms::Message*), (override));
-};
-
-class MockTopicPublisher : public jms::TopicPublisher, public Tracked {
-public:
-    QJMS_MOCK_PRODUCER_FACE;
-    MOCK_METHOD(jms::Topic*, getTopic, (), (override));
-    MOCK_METHOD(void, publish, (jms::Topic*, jms::Message*, int32_t, int32_t, int64_t),
-                (override));
-    MOCK_METHOD(void, publish, (jms::Topic*, jms::Message*), (override));
-    MOCK_METHOD(void, publish, (jms::Message*, int32_t, int32_t, int64_t), (override));
-    MOCK_METHOD(void, publish, (jms::Message*), (override));
-};
-
-#undef QJMS_MOCK_PRODUCER_FACE
-
-#define QJMS_MOCK_CONSUMER_FACE                                                     \
-    MOCK_METHOD(WString, getMessageSelector, (), (override));                       \
-    MOCK_METHOD(jms::MessageListener*, getMessageListener, (), (override));         \
-    MOCK_METHOD(void, setMessageListener, (jms::MessageListener*), (override));     \
-    MOCK_METHOD(jms::Message*, receive, (int64_t), (override));                     \
-    MOCK_METHOD(jms::Message*, receive, (), (override));                            \
-    MOCK_METHOD(jms::Message*, receiveNoWait, (), (override));                      \
-    MOCK_METHOD(void, close, (), (override))
-
-class MockQueueReceiver : public jms::QueueReceiver, public Tracked {
-public:
-    QJMS_MOCK_CONSUMER_FACE;
-    MOCK_METHOD(jms::Queue*, getQueue, (), (override));
-};
-
-class MockTopicSubscriber : public jms::TopicSubscriber, public Tracked {
-public:
-    QJMS_MOCK_CONSUMER_FACE;
-    MOCK_METHOD(jms::Topic*, getTopic, (), (override));
-    MOCK_METHOD(bool, getNoLocal, (), (override));
-};
-
-#undef QJMS_MOCK_CONSUMER_FACE
-
-#define QJMS_MOCK_SESSION_FACE                                                       \
-    MOCK_METHOD(jms::BytesMessage*, createBytesMessage, (), (override));             \
-    MOCK_METHOD(jms::MapMessage*, createMapMessage, (), (override));                 \
-    MOCK_METHOD(jms::Message*, createMessage, (), (override));                       \
-    MOCK_METHOD(jms::ObjectMessage*, createObjectMessage, (jms::Object*), (override)); \
-    MOCK_METHOD(jms::ObjectMessage*, createObjectMessage, (), (override));           \
-    MOCK_METHOD(jms::StreamMessage*, createStreamMessage, (), (override));           \
-    MOCK_METHOD(jms::TextMessage*, createTextMessage, (const WString&), (override)); \
-    MOCK_METHOD(jms::TextMessage*, createTextMessage, (), (override));               \
-    MOCK_METHOD(bool, getTransacted, (), (override));                                \
-    MOCK_METHOD(void, commit, (), (override));                                       \
-    MOCK_METHOD(void, rollback, (), (override));                                     \
-    MOCK_METHOD(void, close, (), (override));                                        \
-    MOCK_METHOD(void, recover, (), (override));                                      \
-    MOCK_METHOD(jms::MessageListener*, getMessageListener, (), (override));          \
-    MOCK_METHOD(void, setMessageListener, (jms::MessageListener*), (override));      \
-    MOCK_METHOD(ByteArray, getXID, (), (override))
-
-class MockQueueSession : public jms::QueueSession, public Tracked {
-public:
-    QJMS_MOCK_SESSION_FACE;
-    MOCK_METHOD(jms::Queue*, createQueue, (const WString&), (override));
-    MOCK_METHOD(jms::QueueReceiver*, createReceiver, (jms::Queue*, const WString&), (override));
-    MOCK_METHOD(jms::QueueReceiver*, createReceiver, (jms::Queue*), (override));
-    MOCK_METHOD(jms::QueueSender*, createSender, (jms::Queue*), (override));
-    MOCK_METHOD(jms::QueueBrowser*, createBrowser, (jms::Queue*, const WString&), (override));
-    MOCK_METHOD(jms::QueueBrowser*, createBrowser, (jms::Queue*), (override));
-    MOCK_METHOD(jms::TemporaryQueue*, createTemporaryQueue, (), (override));
-};
-
-class MockTopicSession : public jms::TopicSession, public Tracked {
-public:
-    QJMS_MOCK_SESSION_FACE;
-    MOCK_METHOD(jms::Topic*, createTopic, (const WString&), (override));
-    MOCK_METHOD(jms::TopicSubscriber*, createSubscriber, (jms::Topic*, const WString&, bool),
-                (override));
-    MOCK_METHOD(jms::TopicSubscriber*, createSubscriber, (jms::Topic*), (override));
-    MOCK_METHOD(jms::TopicSubscriber*, createDurableSubscriber,
-                (jms::Topic*, const WString&, const WString&, bool), (override));
-    MOCK_METHOD(jms::TopicSubscriber*, createDurableSubscriber, (jms::Topic*, const WString&),
-                (override));
-    MOCK_METHOD(jms::TopicPublisher*, createPublisher, (jms::Topic*), (override));
-    MOCK_METHOD(jms::TemporaryTopic*, createTemporaryTopic, (), (override));
-    MOCK_METHOD(void, unsubscribe, (const WString&), (override));
-};
-
-#undef QJMS_MOCK_SESSION_FACE
 
 }  // namespace qjms_test
+
+#undef QJMS_MOCK
 
 #endif

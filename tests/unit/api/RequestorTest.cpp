@@ -1,7 +1,6 @@
-// QueueRequestor and TopicRequestor over mock sessions: the order of the
-// calls they make, what they hand back, and that whatever they create is
-// released exactly once, also when creation fails half-way.
-
+// QueueRequestor and TopicRequestor over mock sessions: the order of the calls
+// they make, what they hand back, and that whatever they create is released
+// exactly once, also when creation fails half-way.
 #include <memory>
 #include <typeinfo>
 
@@ -19,312 +18,190 @@ using ::testing::Return;
 using ::testing::StrictMock;
 using ::testing::Throw;
 
-// What tells the two requestors apart: their session's operations and the
-// failure the library's own session gives for a temporary destination.
+// What tells the two requestors apart: the session and producer operations they use.
 struct QueueKind {
     using Requestor = jms::QueueRequestor;
-    using Session = MockQueueSession;
-    using Target = MockQueue;
-    using Temporary = MockTemporaryQueue;
-    using Producer = MockQueueSender;
-    using Consumer = MockQueueReceiver;
-    using TemporaryFailure = jms::JMSException;
-    static WString temporaryFailureText() { return u"notImp: createTemporaryQueue"; }
-    static WString nullTemporaryText() { return u"internal: null temporary queue"; }
-
-    static auto& createTemporary(Session& s) { return EXPECT_CALL(s, createTemporaryQueue()); }
-    static auto& createProducer(Session& s, Target* t) {
-        return EXPECT_CALL(s, createSender(static_cast<jms::Queue*>(t)));
-    }
-    static auto& createConsumer(Session& s, Temporary* t) {
-        return EXPECT_CALL(s, createReceiver(static_cast<jms::Queue*>(t)));
-    }
-    static auto& produce(Producer& p, jms::Message* m) { return EXPECT_CALL(p, send(m)); }
+    using Target = jms::Queue*;
+    static constexpr const char16_t* nullTexts[] = {
+        u"internal: null temporary queue", u"internal: null sender", u"internal: null receiver"};
+    static auto& temporary(MockSession& s) { return EXPECT_CALL(s, createTemporaryQueue()); }
+    static auto& producer(MockSession& s, Target d) { return EXPECT_CALL(s, createSender(d)); }
+    static auto& consumer(MockSession& s, Target d) { return EXPECT_CALL(s, createReceiver(d)); }
+    static auto& produce(MockProducer& p, jms::Message* m) { return EXPECT_CALL(p, send(m)); }
 };
 
 struct TopicKind {
     using Requestor = jms::TopicRequestor;
-    using Session = MockTopicSession;
-    using Target = MockTopic;
-    using Temporary = MockTemporaryTopic;
-    using Producer = MockTopicPublisher;
-    using Consumer = MockTopicSubscriber;
-    using TemporaryFailure = jms::NotImplementedException;
-    static WString temporaryFailureText() { return u"createTemporaryTopic"; }
-    static WString nullTemporaryText() { return u"internal: null temporary topic"; }
-
-    static auto& createTemporary(Session& s) { return EXPECT_CALL(s, createTemporaryTopic()); }
-    static auto& createProducer(Session& s, Target* t) {
-        return EXPECT_CALL(s, createPublisher(static_cast<jms::Topic*>(t)));
-    }
-    static auto& createConsumer(Session& s, Temporary* t) {
-        return EXPECT_CALL(s, createSubscriber(static_cast<jms::Topic*>(t)));
-    }
-    static auto& produce(Producer& p, jms::Message* m) { return EXPECT_CALL(p, publish(m)); }
+    using Target = jms::Topic*;
+    static constexpr const char16_t* nullTexts[] = {u"internal: null temporary topic",
+                                                    u"internal: null publisher",
+                                                    u"internal: null subscriber"};
+    static auto& temporary(MockSession& s) { return EXPECT_CALL(s, createTemporaryTopic()); }
+    static auto& producer(MockSession& s, Target d) { return EXPECT_CALL(s, createPublisher(d)); }
+    static auto& consumer(MockSession& s, Target d) { return EXPECT_CALL(s, createSubscriber(d)); }
+    static auto& produce(MockProducer& p, jms::Message* m) { return EXPECT_CALL(p, publish(m)); }
 };
 
-// The message of the exception `call` throws, after checking that it is of
-// exactly type E: the requestors pass exceptions on unchanged.
+// The objects a session would create; each is handed to the requestor only when
+// the session is asked for it, the rest stay here.
+template <class K>
+struct World {
+    StrictMock<MockSession> session;
+    StrictMock<MockDestination> target;
+    StrictMock<MockMessage> message;
+    template <class T>
+    using Made = std::unique_ptr<StrictMock<T>>;
+    Made<MockDestination> temporary = std::make_unique<StrictMock<MockDestination>>();
+    Made<MockProducer> producer = std::make_unique<StrictMock<MockProducer>>();
+    Made<MockConsumer> consumer = std::make_unique<StrictMock<MockConsumer>>();
+    MockDestination* const tmp = temporary.get();
+    MockProducer* const prod = producer.get();
+    MockConsumer* const cons = consumer.get();
+    const int baseline = Tracked::live();
+    int handedOver = 0;
+
+    // Creation step `step` of three answers with its object, or, when it is the
+    // failing step, with an exception or a null result.
+    template <class Expectation, class T>
+    void answer(Expectation& e, std::unique_ptr<T>& object, int step, int failing, bool null) {
+        if (step < failing) {
+            e.WillOnce(Invoke([this, &object] {
+                ++handedOver;
+                return object.release();
+            }));
+        } else if (null) {
+            e.WillOnce(Return(nullptr));
+        } else {
+            e.WillOnce(Throw(jms::IllegalStateException(u"cause")));
+        }
+    }
+    void expectCreation(int failing = 3, bool null = false) {
+        answer(K::temporary(session), temporary, 0, failing, null);
+        if (failing >= 1) answer(K::producer(session, &target), producer, 1, failing, null);
+        if (failing >= 2) answer(K::consumer(session, tmp), consumer, 2, failing, null);
+    }
+    // Everything handed over has been deleted once; nothing else was.
+    void expectHandedOverDeleted() const { EXPECT_EQ(Tracked::live(), baseline - handedOver); }
+};
+
+// Expects `call` to throw exactly E with `text`: the requestors pass exceptions on unchanged.
 template <class E, class Call>
-WString thrownMessage(Call&& call) {
+void expectThrown(Call&& call, const WString& text) {
     try {
         call();
+        ADD_FAILURE() << "nothing was thrown";
     } catch (const jms::JMSException& e) {
         EXPECT_EQ(typeid(e), typeid(E));
-        return e.getMessage();
+        EXPECT_EQ(e.getMessage(), text);
     }
-    ADD_FAILURE() << "nothing was thrown";
-    return u"<nothing thrown>";
 }
 
 template <class K>
-class RequestorTest : public ::testing::Test {
-protected:
-    using Requestor = typename K::Requestor;
-
-    // The objects the session would create. Each is handed to the requestor
-    // only when the session is asked for it; the rest stay with the test.
-    std::unique_ptr<StrictMock<typename K::Temporary>> temporary =
-        std::make_unique<StrictMock<typename K::Temporary>>();
-    std::unique_ptr<StrictMock<typename K::Producer>> producer =
-        std::make_unique<StrictMock<typename K::Producer>>();
-    std::unique_ptr<StrictMock<typename K::Consumer>> consumer =
-        std::make_unique<StrictMock<typename K::Consumer>>();
-    StrictMock<typename K::Session> session;
-    StrictMock<typename K::Target> target;
-    StrictMock<MockMessage> message;
-
-    typename K::Temporary* const tmp = temporary.get();
-    typename K::Producer* const prod = producer.get();
-    typename K::Consumer* const cons = consumer.get();
-
-    template <class T>
-    auto handOver(std::unique_ptr<T>& object) {
-        return Invoke([this, &object] {
-            ++handedOver_;
-            return object.release();
-        });
-    }
-
-    void expectConstruction() {
-        K::createTemporary(session).WillOnce(handOver(temporary));
-        K::createProducer(session, &target).WillOnce(handOver(producer));
-        K::createConsumer(session, tmp).WillOnce(handOver(consumer));
-    }
-
-    // Everything handed over has been deleted once; nothing else was.
-    void expectHandedOverObjectsDeleted() {
-        EXPECT_EQ(Tracked::live(), baseline_ - handedOver_);
-    }
-
-private:
-    const int baseline_ = Tracked::live();
-    int handedOver_ = 0;
-};
-
+class Requestor : public ::testing::Test {};
 using Kinds = ::testing::Types<QueueKind, TopicKind>;
-class KindNames {
-public:
+struct KindNames {
     template <class K>
     static std::string GetName(int) {
         return std::is_same_v<K, QueueKind> ? "Queue" : "Topic";
     }
 };
+TYPED_TEST_SUITE(Requestor, Kinds, KindNames);
 
-template <class K>
-using RequestorConstruction = RequestorTest<K>;
-TYPED_TEST_SUITE(RequestorConstruction, Kinds, KindNames);
-
-TYPED_TEST(RequestorConstruction, MakesReplyDestinationThenProducerThenConsumer) {
-    {
-        InSequence order;
-        this->expectConstruction();
-    }
-    const int live = Tracked::live();
-    auto requestor =
-        std::make_unique<typename TestFixture::Requestor>(&this->session, &this->target);
-    EXPECT_EQ(Tracked::live(), live) << "construction must delete nothing";
-    requestor.reset();
-    this->expectHandedOverObjectsDeleted();
-}
-
-TYPED_TEST(RequestorConstruction, ReplyDestinationFailureCreatesNothingElse) {
-    using K = TypeParam;
-    K::createTemporary(this->session)
-        .WillOnce(Throw(typename K::TemporaryFailure(K::temporaryFailureText())));
-    EXPECT_EQ(thrownMessage<typename K::TemporaryFailure>([this] {
-                  typename K::Requestor requestor(&this->session, &this->target);
-              }),
-              K::temporaryFailureText());
-    this->expectHandedOverObjectsDeleted();
-}
-
-TYPED_TEST(RequestorConstruction, ProducerFailureDestroysReplyDestination) {
-    using K = TypeParam;
+TYPED_TEST(Requestor, CreatesAndClosesInOrderAndDeletesWhatItMadeOnce) {
+    World<TypeParam> w;
     InSequence order;
-    K::createTemporary(this->session).WillOnce(this->handOver(this->temporary));
-    K::createProducer(this->session, &this->target)
-        .WillOnce(Throw(jms::InvalidDestinationException(u"badDestType")));
-    EXPECT_CALL(*this->tmp, destroy());
-    EXPECT_EQ(thrownMessage<jms::InvalidDestinationException>([this] {
-                  typename K::Requestor requestor(&this->session, &this->target);
-              }),
-              u"badDestType");
-    this->expectHandedOverObjectsDeleted();
-}
-
-TYPED_TEST(RequestorConstruction, ConsumerFailureClosesProducerAndDestroysReplyDestination) {
-    using K = TypeParam;
-    InSequence order;
-    K::createTemporary(this->session).WillOnce(this->handOver(this->temporary));
-    K::createProducer(this->session, &this->target).WillOnce(this->handOver(this->producer));
-    K::createConsumer(this->session, this->tmp)
-        .WillOnce(Throw(jms::JMSException(u"svrStore CltException.ERR_CONSUMER_CREATE")));
-    EXPECT_CALL(*this->prod, close());
-    EXPECT_CALL(*this->tmp, destroy());
-    EXPECT_EQ(thrownMessage<jms::JMSException>([this] {
-                  typename K::Requestor requestor(&this->session, &this->target);
-              }),
-              u"svrStore CltException.ERR_CONSUMER_CREATE");
-    this->expectHandedOverObjectsDeleted();
-}
-
-TYPED_TEST(RequestorConstruction, FailingUndoDoesNotHideTheCause) {
-    using K = TypeParam;
-    K::createTemporary(this->session).WillOnce(this->handOver(this->temporary));
-    K::createProducer(this->session, &this->target).WillOnce(this->handOver(this->producer));
-    K::createConsumer(this->session, this->tmp)
-        .WillOnce(Throw(jms::JMSException(u"concurrency: ")));
-    EXPECT_CALL(*this->prod, close()).WillOnce(Throw(jms::JMSException(u"producerClosed")));
-    EXPECT_CALL(*this->tmp, destroy()).WillOnce(Throw(jms::IllegalStateException(u"gone")));
-    EXPECT_EQ(thrownMessage<jms::JMSException>([this] {
-                  typename K::Requestor requestor(&this->session, &this->target);
-              }),
-              u"concurrency: ");
-    this->expectHandedOverObjectsDeleted();
-}
-
-TYPED_TEST(RequestorConstruction, MissingSessionOrReplyDestinationIsRefused) {
-    using K = TypeParam;
-    EXPECT_EQ(thrownMessage<jms::JMSException>(
-                  [this] { typename K::Requestor requestor(nullptr, &this->target); }),
-              u"badArg: null session");
-
-    K::createTemporary(this->session).WillOnce(Return(nullptr));
-    EXPECT_EQ(thrownMessage<jms::JMSException>(
-                  [this] { typename K::Requestor requestor(&this->session, &this->target); }),
-              K::nullTemporaryText());
-    this->expectHandedOverObjectsDeleted();
-}
-
-template <class K>
-using RequestorRequest = RequestorTest<K>;
-TYPED_TEST_SUITE(RequestorRequest, Kinds, KindNames);
-
-TYPED_TEST(RequestorRequest, SetsReplyAddressThenSendsThenWaitsForReply) {
-    using K = TypeParam;
-    this->expectConstruction();
-    typename K::Requestor requestor(&this->session, &this->target);
-
-    auto reply = std::make_unique<StrictMock<MockMessage>>();
-    jms::Message* const expected = reply.get();
-    {
-        InSequence order;
-        EXPECT_CALL(this->message, setJMSReplyTo(static_cast<jms::Destination*>(this->tmp)));
-        K::produce(*this->prod, &this->message);
-        EXPECT_CALL(*this->cons, receive()).WillOnce(Return(reply.release()));
-    }
-    std::unique_ptr<jms::Message> got(requestor.request(&this->message));
-    EXPECT_EQ(got.get(), expected);
-}
-
-TYPED_TEST(RequestorRequest, SendFailurePassesUnchangedWithoutWaiting) {
-    using K = TypeParam;
-    this->expectConstruction();
-    typename K::Requestor requestor(&this->session, &this->target);
-
-    EXPECT_CALL(this->message, setJMSReplyTo(static_cast<jms::Destination*>(this->tmp)));
-    K::produce(*this->prod, &this->message)
-        .WillOnce(Throw(jms::MessageFormatException(u"JMSPriority > 9")));
-    EXPECT_EQ(thrownMessage<jms::MessageFormatException>(
-                  [&] { delete requestor.request(&this->message); }),
-              u"JMSPriority > 9");
-}
-
-TYPED_TEST(RequestorRequest, ReceiveFailurePassesUnchanged) {
-    using K = TypeParam;
-    this->expectConstruction();
-    typename K::Requestor requestor(&this->session, &this->target);
-
-    EXPECT_CALL(this->message, setJMSReplyTo(static_cast<jms::Destination*>(this->tmp)));
-    K::produce(*this->prod, &this->message);
-    EXPECT_CALL(*this->cons, receive())
-        .WillOnce(Throw(jms::IllegalStateException(u"consumerClosed")));
-    EXPECT_EQ(thrownMessage<jms::IllegalStateException>(
-                  [&] { delete requestor.request(&this->message); }),
-              u"consumerClosed");
-}
-
-TYPED_TEST(RequestorRequest, NullMessageIsRefusedBeforeAnyCall) {
-    using K = TypeParam;
-    this->expectConstruction();
-    typename K::Requestor requestor(&this->session, &this->target);
-    EXPECT_EQ(thrownMessage<jms::JMSException>([&] { delete requestor.request(nullptr); }),
-              u"badArg: null message");
-}
-
-template <class K>
-using RequestorClose = RequestorTest<K>;
-TYPED_TEST_SUITE(RequestorClose, Kinds, KindNames);
-
-TYPED_TEST(RequestorClose, DestroysReplyDestinationThenClosesProducerConsumerAndSession) {
-    using K = TypeParam;
-    this->expectConstruction();
-    auto requestor = std::make_unique<typename K::Requestor>(&this->session, &this->target);
-    {
-        InSequence order;
-        EXPECT_CALL(*this->tmp, destroy());
-        EXPECT_CALL(*this->prod, close());
-        EXPECT_CALL(*this->cons, close());
-        EXPECT_CALL(this->session, close());
-    }
-    const int liveBeforeClose = Tracked::live();
+    w.expectCreation();
+    EXPECT_CALL(*w.tmp, destroy());
+    EXPECT_CALL(*w.prod, close());
+    EXPECT_CALL(*w.cons, close());
+    EXPECT_CALL(w.session, close());
+    auto requestor = std::make_unique<typename TypeParam::Requestor>(&w.session, &w.target);
+    EXPECT_EQ(Tracked::live(), w.baseline) << "construction must delete nothing";
     requestor->close();
-    EXPECT_EQ(Tracked::live(), liveBeforeClose) << "close must not delete";
+    EXPECT_EQ(Tracked::live(), w.baseline) << "close must delete nothing";
     requestor.reset();
-    this->expectHandedOverObjectsDeleted();
+    w.expectHandedOverDeleted();
+
+    expectThrown<jms::JMSException>([] { typename TypeParam::Requestor(nullptr, nullptr); },
+                                    u"badArg: null session");
 }
 
-TYPED_TEST(RequestorClose, EveryStepRunsAndTheFirstFailureIsRethrown) {
+// Step `failing` throws, or returns null, or throws and the undo fails too:
+// what was made before it is closed or destroyed, latest first, and deleted;
+// the cause reaches the caller.
+TYPED_TEST(Requestor, CreationFailureUndoesWhatWasMadeAndPassesTheCauseOn) {
     using K = TypeParam;
-    this->expectConstruction();
-    typename K::Requestor requestor(&this->session, &this->target);
-    {
-        InSequence order;
-        EXPECT_CALL(*this->tmp, destroy()).WillOnce(Throw(jms::IllegalStateException(u"first")));
-        EXPECT_CALL(*this->prod, close());
-        EXPECT_CALL(*this->cons, close()).WillOnce(Throw(jms::JMSException(u"second")));
-        EXPECT_CALL(this->session, close());
+    enum Way { Throws, ReturnsNull, UndoFailsToo };
+    for (int failing = 0; failing < 3; ++failing) {
+        for (Way way : {Throws, ReturnsNull, UndoFailsToo}) {
+            SCOPED_TRACE(testing::Message() << "step " << failing << ", way " << way);
+            World<K> w;
+            InSequence order;
+            w.expectCreation(failing, way == ReturnsNull);
+            if (failing == 2) {
+                auto& close = EXPECT_CALL(*w.prod, close());
+                if (way == UndoFailsToo) close.WillOnce(Throw(jms::JMSException(u"closed")));
+            }
+            if (failing >= 1) {
+                auto& destroy = EXPECT_CALL(*w.tmp, destroy());
+                if (way == UndoFailsToo) destroy.WillOnce(Throw(jms::JMSException(u"gone")));
+            }
+            auto construct = [&] { typename K::Requestor requestor(&w.session, &w.target); };
+            if (way == ReturnsNull) {
+                expectThrown<jms::JMSException>(construct, K::nullTexts[failing]);
+            } else {
+                expectThrown<jms::IllegalStateException>(construct, u"cause");
+            }
+            w.expectHandedOverDeleted();
+        }
     }
-    EXPECT_EQ(thrownMessage<jms::IllegalStateException>([&] { requestor.close(); }), u"first");
 }
 
-TYPED_TEST(RequestorClose, RequestAfterCloseFailsAsTheClosedObjectsDo) {
+// Sets the reply address, sends, then waits for the reply; a failure passes
+// unchanged and a failed send waits for nothing.
+TYPED_TEST(Requestor, RequestSetsReplyAddressSendsThenWaits) {
     using K = TypeParam;
-    this->expectConstruction();
-    typename K::Requestor requestor(&this->session, &this->target);
-    EXPECT_CALL(*this->tmp, destroy());
-    EXPECT_CALL(*this->prod, close());
-    EXPECT_CALL(*this->cons, close());
-    EXPECT_CALL(this->session, close());
-    requestor.close();
+    for (int failing : {0, 1, 2}) {  // nothing, the send, the receive
+        SCOPED_TRACE(failing);
+        World<K> w;
+        w.expectCreation();
+        typename K::Requestor requestor(&w.session, &w.target);
+        expectThrown<jms::JMSException>([&] { delete requestor.request(nullptr); },
+                                        u"badArg: null message");
+        auto reply = std::make_unique<StrictMock<MockMessage>>();
+        jms::Message* const expected = reply.get();
+        const jms::IllegalStateException cause(u"cause");
+        InSequence order;
+        EXPECT_CALL(w.message, setJMSReplyTo(static_cast<jms::Destination*>(w.tmp)));
+        auto& produce = K::produce(*w.prod, &w.message);
+        if (failing == 1) {
+            produce.WillOnce(Throw(cause));
+        } else if (failing == 2) {
+            EXPECT_CALL(*w.cons, receive()).WillOnce(Throw(cause));
+        } else {
+            EXPECT_CALL(*w.cons, receive()).WillOnce(Return(reply.release()));
+        }
+        if (failing == 0) {
+            std::unique_ptr<jms::Message> got(requestor.request(&w.message));
+            EXPECT_EQ(got.get(), expected);
+        } else {
+            expectThrown<jms::IllegalStateException>([&] { delete requestor.request(&w.message); },
+                                                     u"cause");
+        }
+    }
+}
 
-    EXPECT_CALL(this->message, setJMSReplyTo(static_cast<jms::Destination*>(this->tmp)));
-    K::produce(*this->prod, &this->message)
-        .WillOnce(Throw(jms::IllegalStateException(u"producerClosed")));
-    EXPECT_EQ(thrownMessage<jms::IllegalStateException>(
-                  [&] { delete requestor.request(&this->message); }),
-              u"producerClosed");
+// Every step runs, in order, even when some fail; the first failure is rethrown.
+TYPED_TEST(Requestor, CloseRunsEveryStepAndRethrowsTheFirstFailure) {
+    World<TypeParam> w;
+    w.expectCreation();
+    typename TypeParam::Requestor requestor(&w.session, &w.target);
+    InSequence order;
+    EXPECT_CALL(*w.tmp, destroy()).WillOnce(Throw(jms::IllegalStateException(u"first")));
+    EXPECT_CALL(*w.prod, close());
+    EXPECT_CALL(*w.cons, close()).WillOnce(Throw(jms::JMSException(u"second")));
+    EXPECT_CALL(w.session, close());
+    expectThrown<jms::IllegalStateException>([&] { requestor.close(); }, u"first");
 }
 
 }  // namespace
