@@ -10,29 +10,11 @@ namespace quorix::selector::test {
 
 class FakeMessage : public MessageView {
  public:
-  FakeMessage& set(const std::u16string& name, int64_t v) {
-    Value& x = values_[name];
-    x.kind = Value::Long;
-    x.l = v;
-    return *this;
-  }
-  FakeMessage& set(const std::u16string& name, double v) {
-    Value& x = values_[name];
-    x.kind = Value::Double;
-    x.d = v;
-    return *this;
-  }
-  FakeMessage& set(const std::u16string& name, bool v) {
-    Value& x = values_[name];
-    x.kind = Value::Bool;
-    x.b = v;
-    return *this;
-  }
-  FakeMessage& set(const std::u16string& name, const char16_t* v) {
-    texts_[name] = v;
-    Value& x = values_[name];
-    x.kind = Value::String;
-    x.s = texts_[name];
+  FakeMessage& set(const std::u16string& n, int64_t v) { slot(n, Value::Long).l = v; return *this; }
+  FakeMessage& set(const std::u16string& n, double v) { slot(n, Value::Double).d = v; return *this; }
+  FakeMessage& set(const std::u16string& n, bool v) { slot(n, Value::Bool).b = v; return *this; }
+  FakeMessage& set(const std::u16string& n, const char16_t* v) {
+    slot(n, Value::String).s = texts_[n] = v;
     return *this;
   }
 
@@ -42,8 +24,22 @@ class FakeMessage : public MessageView {
   }
 
  private:
+  Value& slot(const std::u16string& name, Value::Kind kind) {
+    Value& v = values_[name];
+    v.kind = kind;
+    return v;
+  }
   std::map<std::u16string, std::u16string, std::less<>> texts_;  // node-based: views stay valid
   std::map<std::u16string, Value, std::less<>> values_;
 };
+
+// Selector text for failure output: ASCII kept, anything else as '?'.
+inline std::string ascii(std::u16string_view text) {
+  std::string out;
+  for (char16_t c : text) {
+    out += c < 0x80 ? static_cast<char>(c) : '?';
+  }
+  return out;
+}
 
 }  // namespace quorix::selector::test
