@@ -16,15 +16,18 @@
 
 namespace qjms::test {
 
-jms::WString wide(const std::string& ascii);
-std::string ascii(const jms::WString& text);
+inline jms::WString wide(const std::string& s) { return jms::WString(s.begin(), s.end()); }
+inline std::string ascii(const jms::WString& text) { return std::string(text.begin(), text.end()); }
 
-// The texts of the JMSException a call threw; threw is false when none.
-struct Thrown {
-    bool threw = false;
-    std::string message, errorCode;
-};
-Thrown thrownBy(const std::function<void()>& call);
+// "message|error code" of the JMSException a call threw; empty when none.
+inline std::string thrownBy(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const jms::JMSException& e) {
+        return ascii(e.getMessage()) + "|" + ascii(e.getErrorCode());
+    }
+    return "";
+}
 
 inline jms::CltConnection& impl(jms::Connection& c) { return dynamic_cast<jms::CltConnection&>(c); }
 inline int cidOf(jms::Connection& c) { return impl(c).connectionID().cid; }
@@ -39,7 +42,14 @@ protected:
     std::unique_ptr<jms::QueueConnection> connect(const std::string& user = "",
                                                   const std::string& password = "",
                                                   const std::string& clientID = "",
-                                                  const std::string& driver = "vol");
+                                                  const std::string& driver = "vol") {
+        jms::ImplDepFactory entry(wide(server_.iorFile()), wide(driver), true, wide(clientID), 4, 0);
+        std::unique_ptr<jms::QueueConnectionFactory> factory(entry.createQueueConnectionFactory());
+        return std::unique_ptr<jms::QueueConnection>(
+            user.empty() && password.empty()
+                ? factory->createQueueConnection()
+                : factory->createQueueConnection(wide(user), wide(password)));
+    }
 
     ProviderProcess server_;
     ProviderControl control_;

@@ -2,7 +2,7 @@
 // liveness pings, and the safety of deleting a connection meanwhile.
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -12,69 +12,48 @@
 namespace qjms::test {
 namespace {
 
-// Records what it hears; when told to, holds each callback until released.
-class Listener : public jms::ExceptionListener {
-public:
-    explicit Listener(bool blocks = false) : released_(!blocks) {}
+struct Recorder : jms::ExceptionListener {
+    std::mutex m;
+    std::vector<std::string> heard;
     void onException(jms::JMSException* e) override {
-        std::unique_lock<std::mutex> lock(m_);
-        seen_.push_back(ascii(e->toString()));
-        cv_.notify_all();
-        cv_.wait(lock, [&] { return released_; });
+        std::lock_guard<std::mutex> lock(m);
+        heard.push_back(ascii(e->toString()));
     }
     std::vector<std::string> seen() {
-        std::lock_guard<std::mutex> lock(m_);
-        return seen_;
+        std::lock_guard<std::mutex> lock(m);
+        return heard;
     }
-    void awaitCall() {
-        std::unique_lock<std::mutex> lock(m_);
-        cv_.wait(lock, [&] { return !seen_.empty(); });
-    }
-    void release() {
-        std::lock_guard<std::mutex> lock(m_);
-        released_ = true;
-        cv_.notify_all();
-    }
-
-private:
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::vector<std::string> seen_;
-    bool released_;
 };
 
 class ServerEvents : public ConnectionE2E {};
 
-TEST_F(ServerEvents, KnownCodesReachTheListenerOnceOthersNever) {
-    struct Case { int code; const char* delivered; };
-    const Case cases[] = {{104, "SessionIDExceptionERR_SESSION_CLOSED"},
-                          {107, "ConsumerExceptionERR_CONSUMER_CLOSED"},
-                          {117, "MessageLostException"}, {105, nullptr}, {0, nullptr}};
-    auto connection = connect();
-    Listener listener;
-    connection->setExceptionListener(&listener);
-    std::vector<std::string> expected;
-    for (const Case& c : cases) {
-        control_.event(c.code, cidOf(*connection));  // two-way: the callback has run
-        if (c.delivered) expected.push_back(c.delivered);
-        EXPECT_EQ(listener.seen(), expected) << "after code " << c.code;
-    }
-    connection->setExceptionListener(nullptr);
-    control_.event(104, cidOf(*connection));
-    EXPECT_EQ(listener.seen(), expected) << "after the listener was removed";
-}
-
-TEST_F(ServerEvents, PingTrueWhileOpenFalseOnceClosedAndEventsIgnored) {
+TEST_F(ServerEvents, KnownCodesReachTheListenerOnceOthersNeverNorAfterClose) {
+    const std::pair<int, const char*> cases[] = {{104, "SessionIDExceptionERR_SESSION_CLOSED"},
+                                                 {107, "ConsumerExceptionERR_CONSUMER_CLOSED"},
+                                                 {117, "MessageLostException"},
+                                                 {105, nullptr},
+                                                 {0, nullptr}};
     auto connection = connect();
     const int cid = cidOf(*connection);
-    Listener listener;
+    Recorder listener;
+    connection->setExceptionListener(&listener);
+    std::vector<std::string> expected;
+    for (const auto& [code, delivered] : cases) {
+        control_.event(code, cid);  // two-way: the callback has run
+        if (delivered) expected.push_back(delivered);
+        EXPECT_EQ(listener.seen(), expected) << "after code " << code;
+    }
+    connection->setExceptionListener(nullptr);
+    control_.event(104, cid);
+    EXPECT_EQ(listener.seen(), expected) << "after the listener was removed";
+
     connection->setExceptionListener(&listener);
     EXPECT_EQ(control_.ping(cid), "true");
     // Closed locally by a connection-fatal answer: the provider still knows it.
     control_.fail("start", "ConnectionIDException");
     EXPECT_ANY_THROW(connection->start());
     control_.event(104, cid);
-    EXPECT_TRUE(listener.seen().empty());
+    EXPECT_EQ(listener.seen(), expected) << "after the connection was closed";
     EXPECT_EQ(control_.ping(cid), "false");  // and the provider drops the connection
 }
 
@@ -97,13 +76,22 @@ TEST_F(ServerEvents, DeletingWhileThePingsKeepComingIsSafe) {
     }
 }
 
+// Holds its one callback until released.
+struct Blocker : jms::ExceptionListener {
+    std::promise<void> entered, release;
+    void onException(jms::JMSException*) override {
+        entered.set_value();
+        release.get_future().wait();
+    }
+};
+
 TEST_F(ServerEvents, DeletionWaitsForTheCallbackInProgress) {
     auto connection = connect();
     const int cid = cidOf(*connection);
-    auto listener = std::make_unique<Listener>(true);
+    auto listener = std::make_unique<Blocker>();
     connection->setExceptionListener(listener.get());
     std::thread provider([&] { ProviderControl(server_.ior()).event(104, cid); });
-    listener->awaitCall();
+    listener->entered.get_future().wait();
     std::atomic<bool> deleted{false};
     std::thread deleter([&] {
         connection.reset();
@@ -111,15 +99,14 @@ TEST_F(ServerEvents, DeletionWaitsForTheCallbackInProgress) {
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_FALSE(deleted) << "the connection went while its listener was still running";
-    listener->release();
+    listener->release.set_value();
     deleter.join();
     provider.join();
     listener.reset();  // safe now: nothing can call it any more
 }
 
 // An application may end its connection from its own listener.
-class SelfDeleter : public jms::ExceptionListener {
-public:
+struct SelfDeleter : jms::ExceptionListener {
     std::unique_ptr<jms::QueueConnection> connection;
     void onException(jms::JMSException*) override { connection.reset(); }
 };

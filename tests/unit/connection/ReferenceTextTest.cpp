@@ -1,11 +1,10 @@
 // Reading the provider's location: reference files and their names.
-#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <jms/JMSException.h>
 
@@ -13,35 +12,28 @@
 
 namespace {
 
+jms::WString wide(const std::string& s) { return jms::WString(s.begin(), s.end()); }
+
+// The word read, or "!" and the failure's message (which has no error code).
+std::string read(const jms::WString& file) {
+    try {
+        return jms::readReferenceFile(file);
+    } catch (const jms::JMSException& e) {
+        EXPECT_EQ(e.getErrorCode(), u"");
+        const jms::WString message = e.getMessage();
+        return "!" + std::string(message.begin(), message.end());
+    }
+}
+
 class ReferenceFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/qjms-ref-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-    }
-    void TearDown() override {
-        for (const std::string& f : files_) std::remove(f.c_str());
-        rmdir(dir_.c_str());
-    }
+    void SetUp() override { ASSERT_NE(mkdtemp(dir_.data()), nullptr); }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
     jms::WString write(const std::string& name, const std::string& content) {
-        files_.push_back(dir_ + "/" + name);
-        std::ofstream(files_.back()) << content;
-        return wide(files_.back());
+        std::ofstream(dir_ + "/" + name) << content;
+        return wide(dir_ + "/" + name);
     }
-    static jms::WString wide(const std::string& s) { return jms::WString(s.begin(), s.end()); }
-    // The word read, or the failure's message.
-    static std::string read(const jms::WString& file) {
-        try {
-            return jms::readReferenceFile(file);
-        } catch (const jms::JMSException& e) {
-            EXPECT_EQ(e.toString(), e.getMessage()) << "no error code expected";
-            const jms::WString message = e.getMessage();
-            return "!" + std::string(message.begin(), message.end());
-        }
-    }
-    std::string dir_;
-    std::vector<std::string> files_;
+    std::string dir_ = "/tmp/qjms-ref-XXXXXX";
 };
 
 TEST_F(ReferenceFile, FirstWordWholeOrTheFailureNamingTheFile) {
