@@ -12,7 +12,7 @@ run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
 # find_package
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/cmake-build -G ${GENERATOR}
-    -DCMAKE_PREFIX_PATH=${prefix})
+    -DCMAKE_PREFIX_PATH=${prefix} "-DCMAKE_CXX_FLAGS=${CONSUMER_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build)
 run(${WORK_DIR}/cmake-build/consumer)
 
@@ -25,7 +25,7 @@ execute_process(COMMAND pkg-config --cflags --libs quorixjms
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "pkg-config does not find quorixjms")
 endif()
-separate_arguments(flags UNIX_COMMAND "${flags}")
+separate_arguments(flags UNIX_COMMAND "${flags} ${CONSUMER_FLAGS}")
 get_filename_component(lib_dir "${pc_dir}" DIRECTORY)
 run(c++ -std=c++17 ${SOURCE_DIR}/main.cpp ${flags} -Wl,-rpath,${lib_dir}
     -o ${WORK_DIR}/consumer-pc)
