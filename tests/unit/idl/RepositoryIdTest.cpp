@@ -1,6 +1,5 @@
 // Names and repository IDs of the contract: they are how both ends recognise
 // every type, exception and interface.
-#include <cstring>
 #include <string>
 #include <type_traits>
 
@@ -9,112 +8,72 @@
 namespace {
 
 using namespace jms;
-using qjmstest::encode;
-using qjmstest::HasDriverCode;
-using qjmstest::Ref;
+using namespace qjmstest;
 
 const std::string common = "IDL:zorvane/velt/quorix/corba/jmsCommon/";
 const std::string server = "IDL:zorvane/velt/quorix/corba/jmsServer/";
 const std::string client = "IDL:zorvane/velt/quorix/corba/jmsClient/";
 const std::string notify = "IDL:zorvane/velt/admin/notify/";
 
-struct Named {
-    CORBA::TypeCode_ptr tc;
-    std::string prefix;
-    const char* name;
-};
-
-TEST(RepositoryIds, EveryNamedTypeHasItsModulePathAndName) {
-#define COMMON(n) Named{wire::_tc_##n, common, #n}
-    const Named types[] = {
-        COMMON(ResourceCode), COMMON(ResultCode), COMMON(StoreType), COMMON(PriorityVal),
-        COMMON(AckMode), COMMON(MsgType), COMMON(PropType), COMMON(ElemType), COMMON(IDType),
-        COMMON(ExceptionCode), COMMON(Strings), COMMON(Bytes), COMMON(ConnectionMetaData),
-        COMMON(StringU), COMMON(PropU), COMMON(PropElem), COMMON(PropElems), COMMON(ElemU),
-        COMMON(MapElem), COMMON(MapElems), COMMON(StreamElems), COMMON(DefinedDestination),
-        COMMON(NullDefinedDest), COMMON(Destination), COMMON(DestinationU), COMMON(MessageHeader),
-        COMMON(BytesMessage), COMMON(TextMessage), COMMON(MapMessage), COMMON(StreamMessage),
-        COMMON(MsgUnion), COMMON(JMSMsg), COMMON(NullJMSMsg), COMMON(ConnectionID),
-        COMMON(SessionID), COMMON(UID), COMMON(Sessions), COMMON(Users), COMMON(IDU),
-#undef COMMON
-        {wireServer::_tc_JMSMsgs, server, "JMSMsgs"}, {wireServer::_tc_PropID, server, "PropID"},
-        {wireServer::_tc_PropRequest, server, "PropRequest"},
-        {wireServer::_tc_PropRequests, server, "PropRequests"},
-        {wireServer::_tc_PropAck, server, "PropAck"}, {wireServer::_tc_PropAcks, server, "PropAcks"},
-        {wireServer::_tc_RecvLog, server, "RecvLog"}, {wireServer::_tc_Provider, server, "Provider"},
-        {wireClient::_tc_ConnectionListener, client, "ConnectionListener"},
-        {wireClient::_tc_MessageListener, client, "MessageListener"},
-        {wireNotify::_tc_AttrName, notify, "AttrName"},
-        {wireNotify::_tc_StringNullU, notify, "StringNullU"},
-        {wireNotify::_tc_AttrValueU, notify, "AttrValueU"},
-        {wireNotify::_tc_Attribute, notify, "Attribute"},
-        {wireNotify::_tc_Attributes, notify, "Attributes"},
-        {wireNotify::_tc_AttrDn, notify, "AttrDn"}, {wireNotify::_tc_ErrorCode, notify, "ErrorCode"},
-        {wireNotify::_tc_NotifyException, notify, "NotifyException"},
-        {wireNotify::_tc_Notify, notify, "Notify"},
+TEST(RepositoryIds, EveryNamedType) {
+    const struct {
+        CORBA::TypeCode_ptr tc;
+        std::string id;
+    } types[] = {
+#define C(n) {wire::_tc_##n, common + #n}
+#define S(n) {wireServer::_tc_##n, server + #n}
+#define K(n) {wireClient::_tc_##n, client + #n}
+#define N(n) {wireNotify::_tc_##n, notify + #n}
+        C(ResourceCode), C(ResultCode), C(StoreType), C(PriorityVal), C(AckMode), C(MsgType),
+        C(PropType), C(ElemType), C(IDType), C(ExceptionCode), C(Strings), C(Bytes),
+        C(ConnectionMetaData), C(StringU), C(PropU), C(PropElem), C(PropElems), C(ElemU),
+        C(MapElem), C(MapElems), C(StreamElems), C(DefinedDestination), C(NullDefinedDest),
+        C(Destination), C(DestinationU), C(MessageHeader), C(BytesMessage), C(TextMessage),
+        C(MapMessage), C(StreamMessage), C(MsgUnion), C(JMSMsg), C(NullJMSMsg),
+        C(ConnectionID), C(SessionID), C(UID), C(Sessions), C(Users), C(IDU),
+        S(JMSMsgs), S(PropID), S(PropRequest), S(PropRequests), S(PropAck), S(PropAcks),
+        S(RecvLog), S(Provider), K(ConnectionListener), K(MessageListener),
+        N(AttrName), N(StringNullU), N(AttrValueU), N(Attribute), N(Attributes), N(AttrDn),
+        N(ErrorCode), N(NotifyException), N(Notify),
+#undef C
+#undef S
+#undef K
+#undef N
     };
-    for (const Named& t : types) {
-        EXPECT_EQ(std::string(t.tc->id()), t.prefix + t.name + ":1.0");
-        EXPECT_STREQ(t.tc->name(), t.name);
-    }
-}
-
-TEST(RepositoryIds, InterfacesAndInheritance) {
-    EXPECT_STREQ(wireServer::Provider::_PD_repoId,
-                 "IDL:zorvane/velt/quorix/corba/jmsServer/Provider:1.0");
-    EXPECT_STREQ(wireClient::ConnectionListener::_PD_repoId,
-                 "IDL:zorvane/velt/quorix/corba/jmsClient/ConnectionListener:1.0");
-    EXPECT_STREQ(wireClient::MessageListener::_PD_repoId,
-                 "IDL:zorvane/velt/quorix/corba/jmsClient/MessageListener:1.0");
-    EXPECT_STREQ(wireNotify::Notify::_PD_repoId, "IDL:zorvane/velt/admin/notify/Notify:1.0");
+    for (const auto& t : types) EXPECT_EQ(t.tc->id(), t.id + ":1.0");
     static_assert(std::is_convertible_v<wireServer::Provider_ptr, wireNotify::Notify_ptr>);
-    // The escaped IDL keywords keep their own names on the wire.
+    // Escaped IDL keywords keep their own names on the wire.
     EXPECT_STREQ(wire::_tc_MsgUnion->member_name(4), "object");
 }
 
 // Repository ID and member order: reason, code, then driverCode where present.
-template <class E>
-void checkException(const char* name, bool driverCode) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(std::string(E::_PD_repoId), common + name + ":1.0");
-    ASSERT_EQ(HasDriverCode<E>::value, driverCode);
-    E e;
-    e.reason = L"why";
-    e.code = 3;
-    Ref expected;
-    expected.ws(L"why").l(3);
-    if constexpr (HasDriverCode<E>::value) {
-        e.driverCode = 4;
-        expected.l(4);
-    }
-    EXPECT_EQ(encode(e), expected.out());
+template <class... E>
+void checkExceptions(TypeList<E...>) {
+    const char* const names[] = {
+        "StoreException", "BadStateException", "BusyException", "ConcurrencyException",
+        "SessionIDException", "ConnectionIDException", "DestinationException",
+        "ConsumerException", "BadArgException", "FullException", "ProducerException",
+        "VersionException", "MessageException", "TransactionException", "PushException",
+        "ResourceException", "SelectorException", "MessageLostException",
+        "PropagationException", "SecException"};
+    size_t i = 0;
+    ([&] {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(E::_PD_repoId, common + names[i] + ":1.0");
+        const bool driverCode = i == 0 || i == 13;  // StoreException, TransactionException
+        EXPECT_EQ(HasDriverCode<E>::value, driverCode);
+        Ref expected;
+        expected.ws(L"why").l(3);
+        if (driverCode) expected.l(4);
+        EXPECT_EQ(encode(sampleException<E>()), Octets(expected));
+        ++i;
+    }(), ...);
 }
 
-TEST(RepositoryIds, TheTwentyProviderExceptions) {
-#define EX(n, driver) checkException<wire::n>(#n, driver)
-    EX(StoreException, true);
-    EX(BadStateException, false);
-    EX(BusyException, false);
-    EX(ConcurrencyException, false);
-    EX(SessionIDException, false);
-    EX(ConnectionIDException, false);
-    EX(DestinationException, false);
-    EX(ConsumerException, false);
-    EX(BadArgException, false);
-    EX(FullException, false);
-    EX(ProducerException, false);
-    EX(VersionException, false);
-    EX(MessageException, false);
-    EX(TransactionException, true);
-    EX(PushException, false);
-    EX(ResourceException, false);
-    EX(SelectorException, false);
-    EX(MessageLostException, false);
-    EX(PropagationException, false);
-    EX(SecException, false);
-#undef EX
-    wireNotify::NotifyException n(L"why", 3);
-    EXPECT_EQ(encode(n), Ref().ws(L"why").l(3).out());
+TEST(RepositoryIds, ProviderExceptionsAndTheirMembers) {
+    checkExceptions(ProviderExceptions());
+    EXPECT_EQ(encode(sampleException<wireNotify::NotifyException>()),
+              Octets(Ref().ws(L"why").l(3)));
 }
 
 }  // namespace

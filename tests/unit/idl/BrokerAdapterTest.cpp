@@ -1,0 +1,98 @@
+// The broker adapter: the process-wide broker, wide text and optional values.
+// ctest runs each case in its own process, so the first case really is the
+// broker's first use.
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "../message/JmsExpect.h"
+#include "CdrSupport.h"
+#include "idl/WireText.h"
+#include "idl/WireValues.h"
+
+namespace {
+
+using namespace jms;
+
+TEST(CltOrb, ManyThreadsAtFirstUseShareOneBroker) {
+    constexpr int threads = 16;
+    std::atomic<int> ready{0};
+    std::vector<const CltOrb*> seen(threads);
+    std::vector<std::thread> pool;
+    for (int i = 0; i < threads; ++i)
+        pool.emplace_back([&, i] {
+            for (++ready; ready.load() < threads;) std::this_thread::yield();
+            seen[i] = &CltOrb::instance();
+        });
+    for (auto& t : pool) t.join();
+    for (const CltOrb* orb : seen) EXPECT_EQ(orb, seen[0]);
+    EXPECT_FALSE(CORBA::is_nil(seen[0]->orb()));
+    EXPECT_FALSE(CORBA::is_nil(seen[0]->rootPOA()));
+}
+
+TEST(CltOrb, ActivatesTheManagerAndResolvesReferences) {
+    CltOrb& orb = CltOrb::instance();
+    orb.activatePOAManager();
+    orb.activatePOAManager();  // again: no failure
+    EXPECT_EQ(orb.rootPOA()->the_POAManager()->get_state(), PortableServer::POAManager::ACTIVE);
+    CORBA::String_var nil = orb.orb()->object_to_string(CORBA::Object::_nil());
+    EXPECT_TRUE(CORBA::is_nil(orb.stringToObject(nil.in())));
+    EXPECT_THROW(orb.stringToObject("not a reference"), CORBA::BAD_PARAM);
+}
+
+WString viaWire(const WString& text) {
+    qjmstest::Broker broker;
+    cdrMemoryStream s;
+    s.marshalWString(toCorbaWString(text).in());
+    s.rewindInputPtr();
+    CORBA::WString_var back = s.unmarshalWString();
+    return toWString(back.in());
+}
+
+TEST(WireText, UnitsTravelOneByOne) {
+    CORBA::WString_var w = toCorbaWString(u"a\U0001F600b");
+    const CORBA::WChar units[] = {0x61, 0xD83D, 0xDE00, 0x62, 0};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(w[i], units[i]) << i;
+    const WString lone = {0xD800, u'x', 0xDC00, 0xFFFF, 1};
+    for (const WString& text : {WString(u"a\U0001F600b"), lone, WString(), WString(70000, u'z')})
+        EXPECT_EQ(viaWire(text), text);
+    EXPECT_EQ(toWString(nullptr), u"");
+    // Values beyond 16 bits (a UTF-32 peer) become pairs, or U+FFFD when invalid.
+    const CORBA::WChar wide[] = {0x1F600, 0x41, 0x110000, static_cast<CORBA::WChar>(-1), 0};
+    EXPECT_EQ(toWString(wide), u"\U0001F600A\uFFFD\uFFFD");
+    // A wire wstring cannot hold NUL: refused rather than cut short.
+    for (const WString& text : {WString(u"ab\0cd", 5), WString(u"\0", 1)})
+        EXPECT_JMS_THROW(toCorbaWString(text), JMSException,
+                         u"badArg: text contains a NUL character");
+}
+
+// Readers give the value, or nothing (empty text, null) for an absent one.
+TEST(WireValues, Readers) {
+    for (const WString& text : {WString(), WString(u"x")}) {
+        EXPECT_EQ(readStringU(makeStringU(text)), text);
+        EXPECT_EQ(readTextMessage(makeTextMessage(text)), text);
+    }
+    EXPECT_EQ(readDestinationU(makeDestinationU()), nullptr);
+    EXPECT_EQ(readNullDefinedDest(makeNullDefinedDest()), nullptr);
+    EXPECT_EQ(readNullJMSMsg(makeNullJMSMsg()), nullptr);
+    wire::DefinedDestination def;
+    def.driver_name = toCorbaWString(u"drv");
+    const wire::DestinationU du = makeDestinationU(makeDestination(u"name", true, def));
+    ASSERT_NE(readDestinationU(du), nullptr);
+    EXPECT_EQ(toWString(readDestinationU(du)->destname), u"name");
+    ASSERT_NE(readNullDefinedDest(readDestinationU(du)->defined), nullptr);
+    EXPECT_EQ(toWString(readNullDefinedDest(readDestinationU(du)->defined)->driver_name), u"drv");
+    wire::JMSMsg m{};
+    m.hdr.JMSPriority = 7;
+    const wire::NullJMSMsg nm = makeNullJMSMsg(m);
+    ASSERT_NE(readNullJMSMsg(nm), nullptr);
+    EXPECT_EQ(readNullJMSMsg(nm)->hdr.JMSPriority, 7);
+    const wire::ConnectionID c = makeConnectionID(5, u"", u"pw");
+    EXPECT_EQ(c.cid, 5);
+    EXPECT_EQ(readStringU(c.username), u"");
+    EXPECT_EQ(readStringU(c.password), u"pw");
+    const WStringList list = {u"a", u"", u"\U0001F600", u"z"};
+    EXPECT_EQ(toWStringList(toCorbaStrings(list)), list);
+}
+
+}  // namespace
