@@ -1,6 +1,6 @@
 #pragma once
-// Shared scaffolding for the messaging-core tests: a broker with a settable
-// clock, message builders and a payload with properties.
+// Scaffolding for the messaging-core tests: a broker with a settable clock,
+// message builders, a payload with integer properties and a filter over them.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,34 +13,31 @@
 
 namespace quorix::provider::test {
 
-class TestPayload : public Payload {
- public:
-  explicit TestPayload(std::u16string body, std::map<std::u16string, int64_t> props = {})
-      : body_(std::move(body)), props_(std::move(props)) {}
+using Props = std::map<std::u16string, int64_t>;
+
+struct TestPayload : Payload {
+  TestPayload(std::u16string b, Props p) : body(std::move(b)), props(std::move(p)) {}
   PropertyValue property(std::u16string_view name) const override {
-    auto it = props_.find(std::u16string(name));
-    if (it == props_.end()) return {};
     PropertyValue v;
-    v.kind = PropertyValue::Long;
-    v.l = it->second;
+    if (auto it = props.find(std::u16string(name)); it != props.end()) {
+      v.kind = PropertyValue::Long;
+      v.l = it->second;
+    }
     return v;
   }
-  const std::u16string& body() const { return body_; }
-
- private:
-  std::u16string body_;
-  std::map<std::u16string, int64_t> props_;
+  const std::u16string body;
+  const Props props;
 };
 
-inline std::u16string bodyOf(const Delivery& d) {
-  return static_cast<const TestPayload&>(*d.message->payload).body();
+inline std::u16string bodyOf(const MessagePtr& m) {
+  return static_cast<const TestPayload&>(*m->payload).body;
 }
 inline std::u16string bodyOf(const std::optional<Delivery>& d) {
-  return d ? bodyOf(*d) : u"<none>";
+  return d ? bodyOf(d->message) : u"<none>";
 }
 
 inline OutgoingMessage msg(std::u16string body, int32_t priority = 4, int64_t expiration = 0,
-                           std::map<std::u16string, int64_t> props = {}) {
+                           Props props = {}) {
   OutgoingMessage m;
   m.priority = priority;
   m.expiration = expiration;
@@ -48,33 +45,30 @@ inline OutgoingMessage msg(std::u16string body, int32_t priority = 4, int64_t ex
   return m;
 }
 
-// Accepts messages whose property `name` equals `value`.
-class PropertyEquals : public MessageFilter {
- public:
-  PropertyEquals(std::u16string name, int64_t value) : name_(std::move(name)), value_(value) {}
+// Accepts messages whose integer property `name` equals `value`.
+struct PropertyEquals : MessageFilter {
+  PropertyEquals(std::u16string n, int64_t v) : name(std::move(n)), value(v) {}
   bool matches(const Message& m) const override {
-    PropertyValue v = m.payload->property(name_);
-    return v.kind == PropertyValue::Long && v.l == value_;
+    PropertyValue v = m.payload->property(name);
+    return v.kind == PropertyValue::Long && v.l == value;
   }
-
- private:
-  std::u16string name_;
-  int64_t value_;
+  const std::u16string name;
+  const int64_t value;
 };
 
 inline DestinationRef queue(std::u16string name) { return {std::move(name), false, false, {}}; }
 inline DestinationRef topic(std::u16string name) { return {std::move(name), true, false, {}}; }
 
-#define EXPECT_PROVIDER_ERROR(stmt, expectedKind)                                   \
-  do {                                                                            \
-    try {                                                                         \
-      stmt;                                                                       \
-      ADD_FAILURE() << #stmt " did not fail";                                     \
-    } catch (const ::quorix::provider::ProviderError& e_) {                      \
-      EXPECT_EQ(::quorix::provider::errorKindName(e_.kind()),                     \
-                ::quorix::provider::errorKindName(expectedKind));                 \
-      EXPECT_FALSE(e_.reason().empty());                                          \
-    }                                                                             \
+// Expects `stmt` to fail with `expectedKind` and a reason.
+#define EXPECT_PROVIDER_ERROR(stmt, expectedKind)                                       \
+  do {                                                                                  \
+    try {                                                                               \
+      stmt;                                                                             \
+      ADD_FAILURE() << #stmt " did not fail";                                           \
+    } catch (const ::quorix::provider::ProviderError& e_) {                            \
+      EXPECT_EQ(errorKindName(e_.kind()), errorKindName(expectedKind)) << #stmt;        \
+      EXPECT_FALSE(e_.reason().empty());                                                \
+    }                                                                                   \
   } while (0)
 
 class BrokerTest : public ::testing::Test {
@@ -86,11 +80,9 @@ class BrokerTest : public ::testing::Test {
     return cfg;
   }
 
-  ConnectionKey connect(std::u16string clientId = {}, bool started = true) {
-    ConnectRequest r;
-    r.driver = u"vol";
-    r.clientId = std::move(clientId);
-    ConnectionKey k = broker_.connect(r);
+  ConnectionKey connect(std::u16string clientId = {}, bool started = true,
+                        std::shared_ptr<ConnectionCallbacks> callbacks = nullptr) {
+    ConnectionKey k = broker_.connect({std::move(clientId), {}, {}, u"vol", 1, std::move(callbacks)});
     if (started) broker_.start(k);
     return k;
   }
@@ -111,21 +103,29 @@ class BrokerTest : public ::testing::Test {
     spec.filter = std::move(filter);
     return broker_.createConsumer(s, spec);
   }
+  // Durable when `durable` names a subscription.
   EndpointKey subscriber(const SessionKey& s, std::u16string t, std::u16string durable = {},
                          std::optional<std::u16string> selector = std::nullopt,
                          std::shared_ptr<const MessageFilter> filter = nullptr) {
-    ConsumerSpec spec;
-    spec.kind = durable.empty() ? ConsumerSpec::Subscriber : ConsumerSpec::Durable;
-    spec.destination = topic(std::move(t));
-    spec.durableName = std::move(durable);
-    spec.selector = std::move(selector);
-    spec.filter = std::move(filter);
+    ConsumerSpec spec{durable.empty() ? ConsumerSpec::Subscriber : ConsumerSpec::Durable,
+                      topic(std::move(t)), std::move(durable), std::move(selector),
+                      std::move(filter)};
     return broker_.createConsumer(s, spec);
   }
   SentMessage send(const EndpointKey& p, std::u16string body, int32_t priority = 4) {
     return broker_.produce(p, std::nullopt, msg(std::move(body), priority));
   }
   std::optional<Delivery> take(const EndpointKey& c) { return broker_.receive(c, Wait::none()); }
+  // The bodies of everything the consumer can take now; `flags` gets R
+  // (redelivered) or - per message.
+  std::u16string drain(const EndpointKey& c, std::u16string* flags = nullptr) {
+    std::u16string out;
+    while (auto d = take(c)) {
+      out += bodyOf(d);
+      if (flags) *flags += d->redelivered ? u'R' : u'-';
+    }
+    return out;
+  }
 
   std::atomic<int64_t> clock_{1'700'000'000'000};
   Broker broker_;

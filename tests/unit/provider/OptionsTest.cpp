@@ -15,12 +15,9 @@ TEST(ProviderOptions, DefaultsAreLoopbackVolInMemory) {
   Options o = parse({});
   EXPECT_EQ(o.endpoint, "giop:tcp:127.0.0.1:0");
   EXPECT_EQ(o.driver, "vol");
-  EXPECT_FALSE(o.persistent);
-  EXPECT_TRUE(o.nonPersistent);
-  EXPECT_TRUE(o.transactions);
+  EXPECT_TRUE(!o.persistent && o.nonPersistent && o.transactions && !o.testControl);
   EXPECT_EQ(o.pingIntervalSeconds, 10);
   EXPECT_EQ(o.maxMessageBytes, 64u << 20);
-  EXPECT_FALSE(o.testControl);
 }
 
 TEST(ProviderOptions, EveryOptionInBothSpellings) {
@@ -32,9 +29,7 @@ TEST(ProviderOptions, EveryOptionInBothSpellings) {
   EXPECT_EQ(o.endpoint, "giop:tcp:127.0.0.1:5000");
   EXPECT_EQ(o.iorFile, "/tmp/x.ior");
   EXPECT_EQ(o.driver, "MQ");
-  EXPECT_TRUE(o.persistent);
-  EXPECT_FALSE(o.nonPersistent);
-  EXPECT_FALSE(o.transactions);
+  EXPECT_TRUE(o.persistent && !o.nonPersistent && !o.transactions && o.testControl && o.verbose);
   ASSERT_EQ(o.users.size(), 2u);
   EXPECT_EQ(o.users[0], std::make_pair(std::string("a"), std::string("b:c")));
   EXPECT_EQ(o.users[1], std::make_pair(std::string("d"), std::string()));
@@ -42,8 +37,6 @@ TEST(ProviderOptions, EveryOptionInBothSpellings) {
   EXPECT_EQ(o.maxQueueDepth, 3u);
   EXPECT_EQ(o.maxMessageBytes, 1048576u);
   EXPECT_EQ(o.callbackTimeoutSeconds, 0);
-  EXPECT_TRUE(o.testControl);
-  EXPECT_TRUE(o.verbose);
   EXPECT_FALSE(parse({"--persistent", "--no-persistent"}).persistent);  // the last one wins
 }
 

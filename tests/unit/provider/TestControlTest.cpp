@@ -8,7 +8,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class Control : public BrokerTest {
+class TestControlCommands : public BrokerTest {
  protected:
   CallLog log_{true};
   Pinger pinger_{broker_, 0ms};
@@ -18,13 +18,12 @@ class Control : public BrokerTest {
   }
 };
 
-TEST_F(Control, FaultsQueueUpInOrderAndCallsAreCounted) {
+TEST_F(TestControlCommands, FaultsQueueUpInOrderCallsAreCountedAndResetClearsBoth) {
   EXPECT_EQ(run(u"fail", u"produce ResourceException 2 7 disk  on fire"), u"ok");
   EXPECT_EQ(run(u"fail", u"produce TRANSIENT"), u"ok");
-  auto noArgs = [] { return std::u16string(u"args"); };
-  auto f1 = log_.enter("produce", noArgs);
-  auto f2 = log_.enter("produce", noArgs);
-  auto f3 = log_.enter("produce", noArgs);
+  auto args = [] { return std::u16string(u"args"); };
+  auto f1 = log_.enter("produce", args), f2 = log_.enter("produce", args),
+       f3 = log_.enter("produce", args);
   ASSERT_TRUE(f1 && f2 && f3);
   EXPECT_EQ(f1->exception, "ResourceException");
   EXPECT_EQ(f1->code, 7);
@@ -33,22 +32,19 @@ TEST_F(Control, FaultsQueueUpInOrderAndCallsAreCounted) {
   EXPECT_EQ(f3->exception, "TRANSIENT");
   EXPECT_EQ(f3->code, 0);
   EXPECT_EQ(f3->reason, u"injected");
-  EXPECT_FALSE(log_.enter("produce", noArgs));
+  EXPECT_FALSE(log_.enter("produce", args));
   EXPECT_EQ(run(u"calls", u"produce"), u"4");
   EXPECT_EQ(run(u"last", u"produce"), u"args");
   EXPECT_EQ(run(u"last", u"consume"), u"none");
   EXPECT_EQ(run(u"calls", u"consume"), u"0");
-}
 
-TEST_F(Control, ResetClearsFaultsAndCounters) {
   run(u"fail", u"start BusyException 5");
-  log_.enter("start", nullptr);
   EXPECT_EQ(run(u"reset"), u"ok");
-  EXPECT_EQ(run(u"calls", u"start"), u"0");
+  EXPECT_EQ(run(u"calls", u"produce"), u"0");
   EXPECT_FALSE(log_.enter("start", nullptr));
 }
 
-TEST_F(Control, RefusedCommands) {
+TEST_F(TestControlCommands, MalformedCommandsAreRefused) {
   for (auto [command, argument] : std::vector<std::pair<std::u16string, std::u16string>>{
            {u"fail", u""},
            {u"fail", u"start"},
@@ -63,19 +59,20 @@ TEST_F(Control, RefusedCommands) {
            {u"event", u"104"},
            {u"event", u"104 1 2 3 4"},
            {u"ping", u""},
-           {u"unknown", u""}})
+           {u"unknown", u""}}) {
+    SCOPED_TRACE(toUtf8(command + u" " + argument));
     EXPECT_PROVIDER_ERROR(run(command, argument), ErrorKind::BadArg);
+  }
 }
 
-TEST_F(Control, DisabledLogRecordsNothing) {
+TEST_F(TestControlCommands, DisabledLogRecordsNothing) {
   CallLog off(false);
   off.addFault("start", Fault{"ResourceException"}, 1);
   EXPECT_FALSE(off.enter("start", [] { return std::u16string(u"x"); }));
   EXPECT_EQ(off.calls("start"), 0u);
 }
 
-class RecordingCallbacks : public ConnectionCallbacks {
- public:
+struct RecordingCallbacks : ConnectionCallbacks {
   PingResult ping(const ConnectionKey&) override { return answer; }
   bool serverEvent(int32_t code, const std::u16string&, const EventTarget& t) override {
     lastCode = code;
@@ -87,34 +84,28 @@ class RecordingCallbacks : public ConnectionCallbacks {
   EventTarget last;
 };
 
-TEST_F(Control, ConnectionsEventsPingAndStats) {
+TEST_F(TestControlCommands, ConnectionsEventsPingAndStats) {
   auto cb = std::make_shared<RecordingCallbacks>();
-  ConnectRequest r;
-  r.driver = u"vol";
-  r.clientId = u"app";
-  r.callbacks = cb;
-  ConnectionKey c = broker_.connect(r);
-  ConnectionKey plain = connect();
+  ConnectionKey c = connect(u"app", true, cb), plain = connect();
   SessionKey s = session(c);
   EndpointKey rcv = receiver(s, u"q");
+  send(sender(session(plain), u"kept"), u"m");
+  auto n = [](int32_t v) { return u16(int64_t(v)); };
 
-  EXPECT_EQ(run(u"connections"),
-            u16(int64_t(c.cid)) + u" app\n" + u16(int64_t(plain.cid)) + u" ");
-  EXPECT_EQ(run(u"event", u"107 " + u16(int64_t(c.cid)) + u" " + u16(int64_t(s.sid)) + u" " +
-                              u16(int64_t(rcv.uid))),
-            u"ok");
+  EXPECT_EQ(run(u"connections"), n(c.cid) + u" app\n" + n(plain.cid) + u" ");
+  EXPECT_EQ(run(u"event", u"107 " + n(c.cid) + u" " + n(s.sid) + u" " + n(rcv.uid)), u"ok");
   EXPECT_EQ(cb->lastCode, 107);
   ASSERT_TRUE(cb->last.endpoint);
   EXPECT_EQ(cb->last.endpoint->uid, rcv.uid);
-  EXPECT_PROVIDER_ERROR(run(u"event", u"104 " + u16(int64_t(c.cid)) + u" 999"),
-                        ErrorKind::SessionID);
-  EXPECT_EQ(run(u"event", u"104 " + u16(int64_t(plain.cid))), u"error");  // no listener
+  EXPECT_PROVIDER_ERROR(run(u"event", u"104 " + n(c.cid) + u" 999"), ErrorKind::SessionID);
+  EXPECT_EQ(run(u"event", u"104 " + n(plain.cid)), u"error");  // no listener
 
-  EXPECT_EQ(run(u"stats"), u"connections=2 sessions=1 consumers=1 producers=0 messages=0");
-  EXPECT_EQ(run(u"ping", u16(int64_t(c.cid))), u"true");
+  EXPECT_EQ(run(u"stats"), u"connections=2 sessions=2 consumers=1 producers=1 messages=1");
+  EXPECT_EQ(run(u"ping", n(c.cid)), u"true");
   cb->answer = PingResult::Refused;
-  EXPECT_EQ(run(u"ping", u16(int64_t(c.cid))), u"false");
-  EXPECT_EQ(run(u"stats"), u"connections=1 sessions=0 consumers=0 producers=0 messages=0");
+  EXPECT_EQ(run(u"ping", n(c.cid)), u"false");
+  broker_.closeConnection(plain);  // queued messages outlive their sender
+  EXPECT_EQ(run(u"stats"), u"connections=0 sessions=0 consumers=0 producers=0 messages=1");
 }
 
 }  // namespace
