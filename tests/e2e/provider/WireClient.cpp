@@ -11,20 +11,6 @@ wire::StringU text(const std::optional<std::string>& s) {
   return u;
 }
 
-wire::ConnectionMetaData clientMetaData(int major) {
-  wire::ConnectionMetaData m;
-  m.JMSMajorVersion = major;
-  m.JMSMinorVersion = 0;
-  m.JMSProviderName = wideDup("ZorvaneJMS");
-  m.JMSProviderMajorVersion = 5;
-  m.JMSProviderMinorVersion = 0;
-  m.supportsPersistent = false;
-  m.supportsNonPersistent = false;
-  m.supportsTxSessions = false;
-  m.driverName = wideDup("");
-  return m;
-}
-
 wire::Destination destination(const std::string& name, bool topic) {
   wire::Destination d;
   d.destname = wideDup(name);
@@ -42,20 +28,17 @@ wire::DestinationU optionalDestination(const std::string& name, bool topic) {
   return u;
 }
 
-wire::JMSMsg textMessage(const std::string& body, int priority, int mode, long long expiration) {
+wire::JMSMsg textMessage(const std::string& body, int priority, int mode) {
   wire::JMSMsg m;
   wire::TextMessage t;
   t.val(wideDup(body));
   m.msg.text(t);
   wire::MessageHeader& h = m.hdr;
-  h.JMSMessageID = text(std::nullopt);
+  h.JMSMessageID = h.JMSType = h.JMSCorrelationID = text(std::nullopt);
   h.JMSDeliveryMode = mode;
   h.JMSRedelivered = false;
-  h.JMSType = text(std::nullopt);
-  h.JMSExpiration = expiration;
+  h.JMSExpiration = h.JMSTimestamp = 0;
   h.JMSPriority = priority;
-  h.JMSTimestamp = 0;
-  h.JMSCorrelationID = text(std::nullopt);
   h.JMSReplyTo.nullValue(0);
   return m;
 }
@@ -70,76 +53,75 @@ std::optional<std::string> bodyOf(const wire::NullJMSMsg& m) {
   return bodyOf(m.val());
 }
 
-// ---- listeners -----------------------------------------------------------
+std::string raised(const std::function<void()>& call) {
+  try {
+    call();
+    return "";
+  } catch (const CORBA::Exception& e) {
+    return e._name();
+  }
+}
+
+std::vector<std::string> Recorder::waitFor(size_t n) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  cv_.wait_for(lock, std::chrono::seconds(20), [&] { return lines_.size() >= n; });
+  return lines_;
+}
+
+void Recorder::record(std::string line) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  lines_.push_back(std::move(line));
+  cv_.notify_all();
+}
 
 void ConnectionListener::serverException(CORBA::Long code, const CORBA::WChar*, CORBA::Long,
                                          CORBA::Long, const wire::IDU& concerned) {
-  Event e{code, concerned._d(), 0};
-  if (e.kind == 1) e.number = concerned.cid().cid;
-  if (e.kind == 2) e.number = concerned.sid().sid;
-  if (e.kind == 3) e.number = concerned.uid().uid;
-  std::lock_guard<std::mutex> lock(mutex_);
-  events_.push_back(e);
-  cv_.notify_all();
+  switch (concerned._d()) {
+    case 1: record(std::to_string(code) + " connection " + std::to_string(concerned.cid().cid)); break;
+    case 2: record(std::to_string(code) + " session " + std::to_string(concerned.sid().sid)); break;
+    default: record(std::to_string(code) + " consumer " + std::to_string(concerned.uid().uid));
+  }
 }
 
 CORBA::Boolean ConnectionListener::ping(const wire::ConnectionID&, wire::Sessions_out sessions,
                                         wire::Users_out users) {
   sessions = new wire::Sessions;
   users = new wire::Users;
-  std::lock_guard<std::mutex> lock(mutex_);
   ++pings;
   return alive;
 }
 
-std::optional<ConnectionListener::Event> ConnectionListener::waitForEvent() {
-  if (!waitFor([&] { return !events_.empty(); })) return std::nullopt;
-  std::lock_guard<std::mutex> lock(mutex_);
-  return events_.front();
-}
-
 void MessageListener::onMessage(const wire::JMSMsg& message, const wire::UID& consumer) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (refuse_ > 0) {
-    --refuse_;
-    pushes_.push_back({bodyOf(message) + "(refused)", bool(message.hdr.JMSRedelivered),
-                       int(consumer.uid)});
-    cv_.notify_all();
+  record(bodyOf(message) + (message.hdr.JMSRedelivered ? "*" : "") + "@" +
+         std::to_string(consumer.uid));
+  if (refuse > 0) {  // pushes to one session come one at a time
+    --refuse;
     CORBA::WString_var reason = wideDup(" the session is closed ");
     throw wire::SessionIDException(reason.in(), 0);
   }
-  pushes_.push_back({bodyOf(message), bool(message.hdr.JMSRedelivered), int(consumer.uid)});
-  cv_.notify_all();
 }
-
-std::vector<MessageListener::Push> MessageListener::waitForPushes(size_t n) {
-  waitFor([&] { return pushes_.size() >= n; });
-  std::lock_guard<std::mutex> lock(mutex_);
-  return pushes_;
-}
-
-void MessageListener::refuseNext(int n) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  refuse_ = n;
-}
-
-// ---- connection ----------------------------------------------------------
 
 Connection::Connection(wserver::Provider_ptr provider, const std::optional<std::string>& clientId,
-                       bool start)
+                       bool start, const std::string& driver,
+                       const std::optional<std::string>& user,
+                       const std::optional<std::string>& password)
     : provider_(wserver::Provider::_duplicate(provider)) {
-  CORBA::WString_var driver = wideDup("vol");
-  wire::ConnectionMetaData_var meta;
-  id_ = provider_->createConnection(meta.out(), listener_.ref(), clientMetaData(), text(clientId),
-                                    text(std::nullopt), text(std::nullopt), driver.in());
-  meta_ = meta._retn();
+  wire::ConnectionMetaData client;
+  client.JMSMajorVersion = 1;
+  client.JMSMinorVersion = client.JMSProviderMajorVersion = client.JMSProviderMinorVersion = 0;
+  client.JMSProviderName = wideDup("wire-client");
+  client.supportsPersistent = client.supportsNonPersistent = client.supportsTxSessions = false;
+  client.driverName = wideDup("");
+  CORBA::WString_var d = wideDup(driver);
+  id_ = provider_->createConnection(meta_.out(), listener.ref(), client, text(clientId),
+                                    text(user), text(password), d.in());
   if (start) provider_->start(id_.in());
 }
 
 Connection::~Connection() {
   try {
     close();
-  } catch (const CORBA::Exception&) {
+  } catch (const CORBA::Exception&) {  // the server is gone or closed it
   }
 }
 
@@ -149,10 +131,9 @@ void Connection::close() {
   provider_->closeConnection(id_.in());
 }
 
-wire::SessionID_var Connection::session(bool transacted, wclient::MessageListener_ptr listener) {
-  if (CORBA::is_nil(listener)) listener = sessionListener_.ref();
-  return provider_->createSession(id_.in(), listener, transacted ? 1 : 4, transacted, 0, false,
-                                  4);
+wire::SessionID_var Connection::session(bool transacted) {
+  return provider_->createSession(id_.in(), sessionListener.ref(), transacted ? 1 : 4, transacted,
+                                  0, false, 4);
 }
 
 }  // namespace qjms::test::wireclient

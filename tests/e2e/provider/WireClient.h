@@ -1,12 +1,11 @@
 #pragma once
-// A bare client of quorix-provider written against the generated stubs: the
-// library's callback objects as small recording servants, and builders of
-// the wire values the library sends.
+// A bare client of quorix-provider over the generated stubs: recording
+// callback servants, a connection that closes itself, and wire-value builders.
 #include <jmsServer.hh>
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -21,28 +20,27 @@ namespace wclient = ::zorvane::velt::quorix::corba::jmsClient;
 namespace wserver = ::zorvane::velt::quorix::corba::jmsServer;
 
 wire::StringU text(const std::optional<std::string>& s);
-wire::ConnectionMetaData clientMetaData(int major = 1);
 wire::Destination destination(const std::string& name, bool topic);
-wire::DestinationU optionalDestination(const std::string& name, bool topic);
-wire::JMSMsg textMessage(const std::string& body, int priority = 4, int mode = 1,
-                         long long expiration = 0);
+wire::DestinationU optionalDestination(const std::string& name, bool topic);  // "": none
+wire::JMSMsg textMessage(const std::string& body, int priority = 4, int mode = 1);
 std::string bodyOf(const wire::JMSMsg& m);
 std::optional<std::string> bodyOf(const wire::NullJMSMsg& m);
+// The name of the exception `call` raised, "" if none.
+std::string raised(const std::function<void()>& call);
 
-// Activated on construction, deactivated (and released) on destruction.
+// Activated on construction, deactivated on destruction (or earlier).
 template <class Servant>
 class Active {
  public:
-  template <class... Args>
-  explicit Active(Args&&... args) : servant_(new Servant(std::forward<Args>(args)...)) {
+  Active() : servant_(new Servant) {
     oid_ = testPoa()->activate_object(servant_.in());
     CORBA::Object_var obj = testPoa()->id_to_reference(oid_.in());
     ref_ = Servant::Interface::_narrow(obj);
   }
   ~Active() {
     try {
-      testPoa()->deactivate_object(oid_.in());
-    } catch (const CORBA::Exception&) {
+      deactivate();
+    } catch (const CORBA::Exception&) {  // already deactivated
     }
   }
   Servant* operator->() { return servant_.in(); }
@@ -55,78 +53,61 @@ class Active {
   typename Servant::Interface::_var_type ref_;
 };
 
-// Waits (with a generous bound) for a condition on recorded calls.
+// What the provider called, one line per call.
 class Recorder {
+ public:
+  // The calls so far, once there are `n` (or after a generous 20 s).
+  std::vector<std::string> waitFor(size_t n);
+
  protected:
-  template <class Pred>
-  bool waitFor(Pred pred, std::chrono::seconds limit = std::chrono::seconds(20)) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, limit, pred);
-  }
+  void record(std::string line);
+
+ private:
   std::mutex mutex_;
   std::condition_variable cv_;
+  std::vector<std::string> lines_;
 };
 
+// Records server events as "CODE connection|session|consumer NUMBER".
 class ConnectionListener : public POA_zorvane::velt::quorix::corba::jmsClient::ConnectionListener,
                            public Recorder {
  public:
   using Interface = wclient::ConnectionListener;
   void serverException(CORBA::Long code, const CORBA::WChar* text, CORBA::Long, CORBA::Long,
                        const wire::IDU& concerned) override;
-  CORBA::Boolean ping(const wire::ConnectionID& connection, wire::Sessions_out sessions,
+  CORBA::Boolean ping(const wire::ConnectionID&, wire::Sessions_out sessions,
                       wire::Users_out users) override;
-
-  struct Event {
-    int code;
-    int kind;  // IDU discriminator: 1 connection, 2 session, 3 consumer
-    int number;
-  };
-  std::optional<Event> waitForEvent();
   std::atomic<bool> alive{true};  // the ping answer
   std::atomic<int> pings{0};
-
- private:
-  std::vector<Event> events_;
 };
 
+// Records pushes as "BODY@UID", with a * after the body when redelivered.
 class MessageListener : public POA_zorvane::velt::quorix::corba::jmsClient::MessageListener,
                         public Recorder {
  public:
   using Interface = wclient::MessageListener;
   void onMessage(const wire::JMSMsg& message, const wire::UID& consumer) override;
-
-  struct Push {
-    std::string body;
-    bool redelivered;
-    int uid;
-  };
-  std::vector<Push> waitForPushes(size_t n);
-  // Answer the next `n` pushes with SessionIDException.
-  void refuseNext(int n);
-
- private:
-  std::vector<Push> pushes_;
-  int refuse_ = 0;
+  std::atomic<int> refuse{0};  // answer this many pushes with SessionIDException
 };
 
-// A connection with its listener, closed on destruction.
+// A connection with its listeners, closed on destruction.
 class Connection {
  public:
   Connection(wserver::Provider_ptr provider, const std::optional<std::string>& clientId = {},
-             bool start = true);
+             bool start = true, const std::string& driver = "vol",
+             const std::optional<std::string>& user = {},
+             const std::optional<std::string>& password = {});
   ~Connection();
   const wire::ConnectionID& id() const { return id_.in(); }
-  const wire::ConnectionMetaData& providerMetaData() const { return meta_.in(); }
-  Active<ConnectionListener>& listener() { return listener_; }
-  // With the connection's own session listener unless one is given.
-  wire::SessionID_var session(bool transacted = false,
-                              wclient::MessageListener_ptr listener = wclient::MessageListener::_nil());
+  const wire::ConnectionMetaData& metaData() const { return meta_.in(); }
+  wire::SessionID_var session(bool transacted = false);  // pushing to sessionListener
   void close();
+
+  Active<ConnectionListener> listener;
+  Active<MessageListener> sessionListener;
 
  private:
   wserver::Provider_var provider_;
-  Active<ConnectionListener> listener_;
-  Active<MessageListener> sessionListener_;
   wire::ConnectionID_var id_;
   wire::ConnectionMetaData_var meta_;
   bool open_ = true;
