@@ -1,5 +1,5 @@
-// Destinations: definition strings, the driver rules, and queues and topics
-// built from names, definitions, parts and the wire.
+// Destinations: the driver rules, and queues and topics built from names,
+// definition strings, parts and the wire.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -23,52 +23,6 @@ namespace wire = jms::wire;
 namespace {
 
 const WString mqText = u"name=Q1,driver=MQ,queue=LQ,manager=QM";
-
-// Items in any order and with empty ones skipped; the queue pair always comes
-// first; a later key overwrites an earlier one; the value runs from the first "=".
-TEST(DefinitionString, ParsedIntoNameDriverAndPairs) {
-    EXPECT_TRUE(jms::looksLikeDefinitionString(u"rename=1"));  // "name=" anywhere
-    EXPECT_FALSE(jms::looksLikeDefinitionString(u"name = Q1"));
-    const struct {
-        const char16_t* text;
-        WString name, driver;
-        WStringList tags, values;
-    } cases[] = {
-        {mqText.c_str(), u"Q1", u"MQ", {u"queue", u"manager"}, {u"LQ", u"QM"}},
-        {u"manager=QM,queue=LQ,driver=mq,name=Q1", u"Q1", u"mq", {u"queue", u"manager"},
-         {u"LQ", u"QM"}},
-        {u",,name=Q1,,driver=vol,", u"Q1", u"vol", {}, {}},
-        {u"name=a=b,driver=vol", u"a=b", u"vol", {}, {}},
-        {u"name=first,driver=vol,name=second", u"second", u"vol", {}, {}},
-        {u"name=Q,driver=mq,queue=LQ,queue=", u"Q", u"mq", {}, {}},  // empty value: no pair
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(qjmstest::narrow(c.text));
-        const jms::DestinationDefinition def = jms::parseDefinitionString(c.text);
-        EXPECT_EQ(def.name, c.name);
-        EXPECT_EQ(def.driver, c.driver);
-        EXPECT_EQ(def.tags, c.tags);
-        EXPECT_EQ(def.values, c.values);
-    }
-}
-
-TEST(DefinitionString, RefusedWithTheirTexts) {
-    const std::pair<const char16_t*, const char16_t*> cases[] = {
-        {u"name=Q1, driver=vol", nullptr},  // null: the whole text is the message
-        {u"rename=1", nullptr},
-        {u"name=Q1,Driver=vol", nullptr},   // keys are case-sensitive
-        {u"name=Q1,driver", nullptr},
-        {u"name=Q1,=vol", nullptr},
-        {u"name=Q1", u"'name' and 'driver' must be defined"},
-        {u"driver=vol,name=", u"'name' and 'driver' must be defined"},
-        {u"name=Q1,driver=", u"'name' and 'driver' must be defined"},
-    };
-    for (const auto& [text, message] : cases) {
-        SCOPED_TRACE(qjmstest::narrow(text));
-        EXPECT_JMS_THROW(jms::parseDefinitionString(text), InvalidDestinationException,
-                         message ? message : text);
-    }
-}
 
 TEST(DriverRules, TableInOrder) {
     const struct {
@@ -131,6 +85,10 @@ template <class D, class... A>
 Make make(A... args) {
     return [=] { return std::unique_ptr<QuorixDestination>(new D(args...)); };
 }
+Make def(const WString& text, bool topic = false) {
+    if (topic) return make<QuorixTopic>(text, true);
+    return make<QuorixQueue>(text, true);
+}
 Make fromWire(const WString& name, bool isTopic, const WString& driver = u"",
               const WStringList& tags = {}, const WStringList& values = {}) {
     return [=] {
@@ -146,8 +104,10 @@ Make fromWire(const WString& name, bool isTopic, const WString& driver = u"",
 
 // Every way to build a queue or topic, and what it gives or the refusal. A
 // plain name is never parsed; a "definition" without "name=" is a plain name,
-// and so are parts without a driver; a defined name has no length limit. (The
-// receive path's tests refuse bad destinations from the wire.)
+// and so are parts without a driver; a defined name has no length limit. In a
+// definition the items come in any order, empty ones are skipped, a later key
+// wins and the value runs from the first "="; the queue pair always comes
+// first. (The receive path's tests refuse bad destinations from the wire.)
 TEST(QuorixDestination, BuiltFromNamesDefinitionsPartsAndTheWire) {
     using Q = QuorixQueue;
     using T = QuorixTopic;
@@ -167,11 +127,25 @@ TEST(QuorixDestination, BuiltFromNamesDefinitionsPartsAndTheWire) {
         {"empty name", make<Q>(none, false), none, u"destination name is null"},
         {"name too long", make<T>(WString(65536, u't'), false), none,
          u"destination name length must be <= 65535"},
-        {"definition without name=", make<Q>(WString(u"Q1"), true), u"queue Q1"},
-        {"empty definition", make<Q>(none, true), none, u"destination name is null"},
-        {"mq definition", make<Q>(mqText, true), mqDefined},
-        {"vol definition", make<T>(WString(u"name=T,,driver=vol,"), true), u"topic T vol"},
-        {"mq topic", make<T>(mqText, true), none, u"cannot define topic for mq driver"},
+        {"definition without name=", def(u"Q1"), u"queue Q1"},
+        {"blank before =", def(u"name = Q1"), u"queue name = Q1"},
+        {"empty definition", def(u""), none, u"destination name is null"},
+        {"mq definition", def(mqText), mqDefined},
+        {"items in any order", def(u"manager=QM,queue=LQ,driver=mq,name=Q1"),
+         u"queue Q1 mq queue=LQ manager=QM"},
+        {"empty items", def(u",,name=T,,driver=vol,", true), u"topic T vol"},
+        {"value from the first =", def(u"name=a=b,driver=vol"), u"queue a=b vol"},
+        {"later key wins", def(u"name=first,driver=vol,name=second"), u"queue second vol"},
+        {"empty value, no pair", def(u"name=Q,driver=vol,queue=LQ,queue="), u"queue Q vol"},
+        {"mq topic", def(mqText, true), none, u"cannot define topic for mq driver"},
+        {"name= anywhere", def(u"rename=1"), none, u"rename=1"},  // the whole text
+        {"blank key", def(u"name=Q1, driver=vol"), none, u"name=Q1, driver=vol"},
+        {"keys keep their case", def(u"name=Q1,Driver=vol"), none, u"name=Q1,Driver=vol"},
+        {"item without =", def(u"name=Q1,driver"), none, u"name=Q1,driver"},
+        {"empty key", def(u"name=Q1,=vol"), none, u"name=Q1,=vol"},
+        {"no driver", def(u"name=Q1"), none, u"'name' and 'driver' must be defined"},
+        {"empty name", def(u"driver=vol,name="), none, u"'name' and 'driver' must be defined"},
+        {"empty driver", def(u"name=Q1,driver="), none, u"'name' and 'driver' must be defined"},
         {"parts", make<Q>(WString(u"Q"), WString(u"mq"), L{u"Manager", u"QUEUE"}, L{u"QM", u"LQ"}),
          u"queue Q mq Manager=QM QUEUE=LQ"},
         {"parts, no driver", make<T>(WString(u"T"), none, L{u"x"}, L{}), u"topic T"},

@@ -13,13 +13,10 @@ namespace qjmstest {
 inline std::string narrow(const jms::WString& s) {
     std::string out;
     for (char16_t c : s) {
-        if (c >= 0x20 && c < 0x7f) {
-            out.push_back(static_cast<char>(c));
-        } else {
-            char buf[8];
-            snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-            out += buf;
-        }
+        char unit[8];
+        snprintf(unit, sizeof unit, c >= 0x20 && c < 0x7f ? "%c" : "\\u%04x",
+                 static_cast<unsigned>(c));
+        out += unit;
     }
     return out;
 }

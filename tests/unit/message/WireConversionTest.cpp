@@ -138,6 +138,7 @@ TEST(WireRoundTrip, DefaultsAndEmptyValuesOnTheWire) {
     m.setJMSCorrelationIDAsBytes({});
     wire::JMSMsg sent;
     auto back = roundTrip(m, sent);
+    ASSERT_NE(back, nullptr);
     EXPECT_EQ(sent.hdr.JMSDeliveryMode, 2);
     EXPECT_EQ(sent.hdr.JMSPriority, 4);
     EXPECT_EQ(sent.hdr.JMSExpiration, 0);
@@ -400,6 +401,7 @@ TEST(ReceivePath, WireOnlyValues) {
     prop(u"byte", 1)(in);
     for (const char16_t* name : {u"\uffff", u"\xd800", u"\u00e9", u"z", u"Z"}) prop(name, 3)(in);
     auto m = jms::messageFromWire(throughCdr(in), consumerQueue());
+    ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->getByteProperty(u"byte"), -1);
     EXPECT_EQ(m->getPropertyNames(),
               (WStringList{u"Z", u"byte", u"z", u"\u00e9", u"\xd800", u"\uffff"}));
