@@ -86,6 +86,8 @@ TEST_F(Messaging, AMessageTravelsWithItsHeaderAndPropertiesWhichSelectorsSee) {
   ASSERT_EQ(h.JMSProperties.length(), 2u);
   EXPECT_EQ(h.JMSProperties[0].val.propInt(), 42);
   EXPECT_EQ(drain(receiver("q").in()), "plain");
+  // A selector that does not parse is refused when the receiver is created.
+  EXPECT_EQ(raised([&] { receiver("q", "colour = = 'red'"); }), "SelectorException");
 }
 
 TEST_F(Messaging, ReceiveModesAndABlockedConsumeThatHoldsUpNothing) {
