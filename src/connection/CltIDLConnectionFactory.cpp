@@ -54,26 +54,28 @@ void CltIDLConnectionFactory::resolve(const ReferenceText& referenceText,
     }
 }
 
-TopicConnection* CltIDLConnectionFactory::createTopicConnection(const WString& user,
-                                                                const WString& password) {
+CltConnection* CltIDLConnectionFactory::newConnection(const WString& user,
+                                                      const WString& password) {
     return new (std::nothrow) CltConnection(provider_.in(), user, password, driverName_,
                                             defaultPriority_, timeout_, true, clientID_);
 }
 
+TopicConnection* CltIDLConnectionFactory::createTopicConnection(const WString& user,
+                                                                const WString& password) {
+    return newConnection(user, password);
+}
+
 TopicConnection* CltIDLConnectionFactory::createTopicConnection() {
-    return new (std::nothrow)
-        CltConnection(provider_.in(), driverName_, defaultPriority_, timeout_, true, clientID_);
+    return newConnection(WString(), WString());
 }
 
 QueueConnection* CltIDLConnectionFactory::createQueueConnection(const WString& user,
                                                                 const WString& password) {
-    return new (std::nothrow) CltConnection(provider_.in(), user, password, driverName_,
-                                            defaultPriority_, timeout_, true, clientID_);
+    return newConnection(user, password);
 }
 
 QueueConnection* CltIDLConnectionFactory::createQueueConnection() {
-    return new (std::nothrow)
-        CltConnection(provider_.in(), driverName_, defaultPriority_, timeout_, true, clientID_);
+    return newConnection(WString(), WString());
 }
 
 }  // namespace jms

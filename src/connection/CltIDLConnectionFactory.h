@@ -12,6 +12,8 @@
 
 namespace jms {
 
+class CltConnection;
+
 /// Both connection factories in one object, bound to one provider reference
 /// resolved when it is built. Holds nothing mutable afterwards, so its
 /// create operations may run on several threads at once.
@@ -41,6 +43,8 @@ public:
 private:
     template <class ReferenceText>
     void resolve(const ReferenceText& referenceText, const char16_t* otherFailure);
+    // Both faces make the same connection; empty texts mean no credentials.
+    CltConnection* newConnection(const WString& user, const WString& password);
 
     zorvane::velt::quorix::corba::jmsServer::Provider_var provider_;
     WString driverName_;
