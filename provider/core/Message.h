@@ -7,16 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "selector/Selector.h"
+
 namespace quorix::provider {
 
 // A property value as a selector sees it. Text views point into the payload.
-struct PropertyValue {
-  enum Kind { Null, Bool, Long, Double, String } kind = Null;
-  bool b = false;
-  int64_t l = 0;
-  double d = 0;
-  std::u16string_view s;
-};
+using PropertyValue = selector::Value;
 
 // What the front end stores for a message (the body and properties in wire
 // form). Immutable once stored.

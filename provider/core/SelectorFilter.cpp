@@ -3,13 +3,10 @@
 #include "core/Error.h"
 #include "core/Text.h"
 
-#if QUORIX_HAVE_SELECTOR
 #include "selector/Selector.h"
-#endif
 
 namespace quorix::provider {
 
-#if QUORIX_HAVE_SELECTOR
 namespace {
 
 // A stored message as a selector sees it: header fields by their JMS names,
@@ -38,12 +35,7 @@ class View : public selector::MessageView {
         v.s = *field;
       }
     } else if (m_.payload) {
-      PropertyValue p = m_.payload->property(id);
-      v.kind = static_cast<selector::Value::Kind>(p.kind);
-      v.b = p.b;
-      v.l = p.l;
-      v.d = p.d;
-      v.s = p.s;
+      v = m_.payload->property(id);
     }
     return v;
   }
@@ -51,11 +43,6 @@ class View : public selector::MessageView {
  private:
   const Message& m_;
 };
-
-static_assert(int(PropertyValue::String) == int(selector::Value::String) &&
-                  int(PropertyValue::Double) == int(selector::Value::Double) &&
-                  int(PropertyValue::Null) == int(selector::Value::Null),
-              "property kinds mirror selector kinds");
 
 class CompiledFilter : public MessageFilter {
  public:
@@ -78,14 +65,5 @@ std::shared_ptr<const MessageFilter> compileSelector(const std::optional<std::u1
     fail(ErrorKind::Selector, fromUtf8(e.reason));
   }
 }
-
-#else
-
-// Without the selector module every consumer receives every message.
-std::shared_ptr<const MessageFilter> compileSelector(const std::optional<std::u16string>&) {
-  return nullptr;
-}
-
-#endif
 
 }  // namespace quorix::provider

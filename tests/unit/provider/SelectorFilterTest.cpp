@@ -6,8 +6,6 @@
 namespace quorix::provider::test {
 namespace {
 
-#if QUORIX_HAVE_SELECTOR
-
 TEST(SelectorFilter, HeaderFieldsAndPropertiesReachTheSelector) {
   Message m;
   m.id = u"ID:1";
@@ -36,7 +34,6 @@ TEST(SelectorFilter, AbsentOrBlankSelectsAllAndBadTextIsRefused) {
   EXPECT_PROVIDER_ERROR(compileSelector(u"qty >"), ErrorKind::Selector);
 }
 
-#endif
 
 }  // namespace
 }  // namespace quorix::provider::test
