@@ -1,7 +1,5 @@
 #include "connection/CltConnection.h"
 
-#include <algorithm>
-
 #include <jms/JMSException.h>
 
 #include "api/ProviderCall.h"
@@ -20,9 +18,6 @@ namespace {
 
 const char16_t* const errClosed = u"CltException::ERR_CONNECTION_CLOSED";
 const char16_t* const errNone = u"CltException::NONE";
-
-// The longest a waiter sleeps between two looks at the flags.
-constexpr uint32_t startCycleMs = 10;
 
 }  // namespace
 
@@ -46,7 +41,7 @@ CltConnection::~CltConnection() {
 }
 
 void CltConnection::throwIfClosed(const char16_t* operation) {
-    if (closed_) throw JMSException(u"connectionClosed: " + WString(operation));
+    if (state_->closed()) throw JMSException(u"connectionClosed: " + WString(operation));
 }
 
 WString CltConnection::getClientID() {
@@ -90,13 +85,13 @@ void CltConnection::start() {
     {
         MutexLock lock(rmutex());
         throwIfClosed(u"start");
-        if (started_) return;
-        started_ = true;  // before the call: it stays set if the call fails
+        if (state_->started()) return;
+        state_->setStarted(true);  // before the call: it stays set if the call fails
     }
     struct SignalOnExit {
-        CltConnection& c;
-        ~SignalOnExit() { c.broadcastStartSignal(); }
-    } signal{*this};
+        ConnectionState& state;
+        ~SignalOnExit() { state.broadcastStartSignal(); }
+    } signal{*state_};
     static const pcall::Table<CltConnection> table{
         {{Exc::ConnectionID, pcall::reason(errClosed), hookFirst},
          {Exc::BadState, pcall::reason(errClosed), hookFirst},
@@ -111,8 +106,8 @@ void CltConnection::stop() {
     {
         MutexLock lock(rmutex());
         throwIfClosed(u"stop");
-        if (!started_) return;
-        started_ = false;
+        if (!state_->started()) return;
+        state_->setStarted(false);
     }
     static const pcall::Table<CltConnection> table{
         {{Exc::ConnectionID, pcall::reason(errClosed), hookFirst},
@@ -128,9 +123,9 @@ void CltConnection::close() {
     {
         MutexLock lock(rmutex());
         throwIfClosed(u"close");
-        closed_ = true;
+        state_->setClosed();
     }
-    broadcastStartSignal();
+    state_->broadcastStartSignal();
     shutdownListenerAndSessions();
     // Already closed here, so no failure closes anything more.
     static const pcall::Table<CltConnection> table{
@@ -146,55 +141,34 @@ void CltConnection::close() {
 void CltConnection::closeLocally() {
     {
         MutexLock lock(rmutex());
-        if (closed_) return;
-        closed_ = true;
+        if (state_->closed()) return;
+        state_->setClosed();
     }
-    broadcastStartSignal();
+    state_->broadcastStartSignal();
     shutdownListenerAndSessions();
 }
 
 void CltConnection::shutdownListenerAndSessions() {
-    MutexLock lock(sessionLock_);
-    listener_.servant().shutdown();
-    try {
-        listener_.releaseReference();
-    } catch (const CORBA::SystemException&) {
-        // The reference is gone either way.
+    std::vector<std::shared_ptr<RegisteredSession>> closed;
+    {
+        MutexLock lock(state_->sessionLock());
+        listener_.servant().shutdown();
+        try {
+            listener_.releaseReference();
+        } catch (const CORBA::SystemException&) {
+            // The reference is gone either way.
+        }
+        closed = state_->closeSessions();
     }
-    while (!sessionRegistry_.empty()) {
-        RegisteredSession* session = sessionRegistry_.front();
-        sessionRegistry_.erase(sessionRegistry_.begin());
-        session->closeFromConnection();
-    }
-}
-
-void CltConnection::broadcastStartSignal() {
-    MutexLock lock(mutex());
-    condition().broadcast();
+    // A listener still running elsewhere may use the caller's objects, which
+    // the caller may delete once the connection is closed.
+    for (const auto& session : closed) session->waitForCallbacks();
 }
 
 bool CltConnection::waitUntilStarted() { return waitUntilStarted(-1) == StartWait::Started; }
 
 CltConnection::StartWait CltConnection::waitUntilStarted(int64_t deadline) {
-    // The flags change under the state lock and are broadcast under the
-    // signal mutex afterwards; reading them under the signal mutex before
-    // each wait means no broadcast is missed.
-    MutexLock lock(mutex());
-    for (;;) {
-        if (closed_) return StartWait::Closed;
-        if (started_) return StartWait::Started;
-        uint32_t waitMs = startCycleMs;
-        if (deadline >= 0) {
-            const int64_t left = deadline - wqClock();
-            if (left <= 0) return StartWait::TimedOut;
-            waitMs = static_cast<uint32_t>(std::clamp<int64_t>((left + 999) / 1000, 1, startCycleMs));
-        }
-        try {
-            condition().wait(waitMs);
-        } catch (const Condition::TimedOutException&) {
-            // A cycle ended without news: look again.
-        }
-    }
+    return state_->waitUntilStarted(deadline);
 }
 
 void CltConnection::checkCreateSession(bool transacted, int32_t acknowledgeMode) {
@@ -221,7 +195,7 @@ Face* CltConnection::createSession(bool transacted, int32_t acknowledgeMode, con
         return make(*this, provider_.in(), transacted, acknowledgeMode, timeout_, sessionFlag_,
                     defaultPriority_);
     });
-    addSession(created.registration);
+    state_->addSession(created.registration);
     return created.session.release();
 }
 
@@ -233,26 +207,7 @@ TopicSession* CltConnection::createTopicSession(bool transacted, int32_t acknowl
     return createSession<TopicSession>(transacted, acknowledgeMode, newTopicSession);
 }
 
-void CltConnection::addSession(RegisteredSession* session) {
-    if (session == nullptr) return;
-    MutexLock lock(sessionLock_);
-    // Closed meanwhile on another thread: its close has drained the registry
-    // already or is waiting for this lock; either way it must not miss this one.
-    if (closed_) {
-        session->closeFromConnection();
-        return;
-    }
-    sessionRegistry_.erase(std::remove_if(sessionRegistry_.begin(), sessionRegistry_.end(),
-                                          [](RegisteredSession* s) { return s->isClosed(); }),
-                           sessionRegistry_.end());
-    sessionRegistry_.push_back(session);
-}
-
-void CltConnection::removeSession(RegisteredSession* session) {
-    MutexLock lock(sessionLock_);
-    sessionRegistry_.erase(std::remove(sessionRegistry_.begin(), sessionRegistry_.end(), session),
-                           sessionRegistry_.end());
-}
+void CltConnection::removeSession(RegisteredSession* session) { state_->removeSession(session); }
 
 CltConnectionMetaData& CltConnection::metaData() { return metaData_; }
 

@@ -1,14 +1,14 @@
 #ifndef QJMS_CONNECTION_CLTCONNECTION_H
 #define QJMS_CONNECTION_CLTCONNECTION_H
 
-#include <atomic>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include <jms/QueueConnection.h>
 #include <jms/TopicConnection.h>
 
 #include "connection/CltConnectionMetaData.h"
+#include "connection/ConnectionState.h"
 #include "connection/ListenerEndpoint.h"
 #include "connection/RegisteredSession.h"
 #include "sys/Cbase.h"
@@ -20,11 +20,11 @@ namespace jms {
 /// One server-side connection. Starts stopped; closed is final.
 ///
 /// Locks: the state lock (Cbase's recursive mutex) guards the client
-/// identifier and the flag changes; the session lock guards the session
-/// registry and the listener's shutdown. They are never held together, and
-/// neither is held across a provider call. The start signal is Cbase's
-/// condition on Cbase's plain mutex, taken only around the flag check of a
-/// waiter and the broadcast of a change.
+/// identifier and the flag changes; the session lock (in the shared state)
+/// guards the session registry and the listener's shutdown. They are never
+/// held together, and neither is held across a provider call. The flags, the
+/// start signal and the registry live in a ConnectionState shared with the
+/// sessions, so sessions may outlive the connection object.
 class CltConnection : public QueueConnection, public TopicConnection, public Cbase {
 public:
     using Provider_ptr = zorvane::velt::quorix::corba::jmsServer::Provider_ptr;
@@ -62,6 +62,8 @@ public:
                                                                 ServerSessionPool*, int32_t);
     /// A session leaving: closed, or deleted while open. Unknown entries are ignored.
     virtual void removeSession(RegisteredSession* session);
+    /// The flags and registry that sessions keep after the connection is gone.
+    const std::shared_ptr<ConnectionState>& sharedState() const { return state_; }
 
     // TopicConnection
     TopicSession* createTopicSession(bool transacted, int32_t acknowledgeMode) override;
@@ -74,7 +76,7 @@ public:
     ConnectionID connectionID() const { return connectionID_.in(); }
     bool factoryFlag() const { return factoryFlag_; }
 
-    enum class StartWait { Started, Closed, TimedOut };
+    using StartWait = ConnectionState::StartWait;
     /// Blocks while the connection is stopped: true once it is started, false
     /// once it is closed. Wakes at once on start() and close(), and checks the
     /// flags at least every 10 ms.
@@ -97,10 +99,7 @@ private:
                              const WString& driverName, int32_t defaultPriority, int32_t timeout,
                              bool factoryFlag, const WString& clientID);
     void throwIfClosed(const char16_t* operation);
-    void broadcastStartSignal();
     void shutdownListenerAndSessions();
-    /// Registers the new session, dropping the closed ones first.
-    void addSession(RegisteredSession* session);
     template <class Face, class Make>
     Face* createSession(bool transacted, int32_t acknowledgeMode, const Make& make);
 
@@ -110,10 +109,7 @@ private:
     const bool sessionFlag_ = false;
     int32_t defaultPriority_ = 4;
     bool factoryFlag_ = false;
-    std::atomic<bool> started_{false};
-    std::atomic<bool> closed_{false};
-    RMutex sessionLock_;
-    std::vector<RegisteredSession*> sessionRegistry_;
+    std::shared_ptr<ConnectionState> state_ = std::make_shared<ConnectionState>();
     zorvane::velt::quorix::corba::jmsCommon::ConnectionID_var connectionID_;
     CltConnectionMetaData metaData_;
     // Last member: it goes first, so no callback runs while the rest is torn down.

@@ -71,7 +71,7 @@ void CltConnection::establishConnection(Provider_ptr provider, const WString& us
                                            toCorbaWString(driverName).in());
     });
     metaData_.fill(providerMetaData.in());
-    started_ = false;
+    state_->setStarted(false);
 }
 
 }  // namespace jms

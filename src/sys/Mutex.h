@@ -41,23 +41,31 @@ public:
 /// Holds a Mutex or RMutex for its scope.
 class MutexLock {
 public:
-    explicit MutexLock(SysMutex& mutex) : mutex_(&mutex) { mutex_->lock(); }
+    explicit MutexLock(SysMutex& mutex) : mutex_(&mutex) { relock(); }
     explicit MutexLock(SysMutex* mutex) : MutexLock(*mutex) {}
     ~MutexLock() { unlock(); }
     MutexLock(const MutexLock&) = delete;
     MutexLock& operator=(const MutexLock&) = delete;
 
     /// Releases early, before a remote call for example; the destructor then
-    /// does nothing.
+    /// does nothing unless relock() took the mutex again.
     void unlock() {
-        if (mutex_) {
+        if (held_) {
+            held_ = false;
             mutex_->unlock();
-            mutex_ = nullptr;
+        }
+    }
+    /// Takes the mutex again after unlock(); does nothing while held.
+    void relock() {
+        if (!held_) {
+            mutex_->lock();
+            held_ = true;
         }
     }
 
 private:
     SysMutex* mutex_;
+    bool held_ = false;
 };
 
 }  // namespace jms
