@@ -1,21 +1,38 @@
 #include "connection/SessionCreation.h"
 
-#include <jms/JMSException.h>
+#include "session/CltQueueSession.h"
+#include "session/CltTopicSession.h"
 
 namespace jms {
 
-// Sessions are not built yet: the connection's checks run, then this refuses.
+namespace {
 
-NewSession<QueueSession> newQueueSession(CltConnection&,
-                                         zorvane::velt::quorix::corba::jmsServer::Provider_ptr,
-                                         bool, int32_t, int32_t, bool, int32_t) {
-    throw NotImplementedException();
+template <class Face, class Session>
+NewSession<Face> build(CltConnection& connection, wireServer::Provider_ptr provider,
+                       bool transacted, int32_t acknowledgeMode, int32_t timeout, bool sessionFlag,
+                       int32_t defaultPriority) {
+    auto session = std::make_unique<Session>(&connection, provider, transacted, acknowledgeMode,
+                                             timeout, sessionFlag, defaultPriority);
+    RegisteredSession* registration = &session->core();
+    return {std::move(session), registration};
 }
 
-NewSession<TopicSession> newTopicSession(CltConnection&,
-                                         zorvane::velt::quorix::corba::jmsServer::Provider_ptr,
-                                         bool, int32_t, int32_t, bool, int32_t) {
-    throw NotImplementedException();
+}  // namespace
+
+NewSession<QueueSession> newQueueSession(CltConnection& connection,
+                                         wireServer::Provider_ptr provider, bool transacted,
+                                         int32_t acknowledgeMode, int32_t timeout,
+                                         bool sessionFlag, int32_t defaultPriority) {
+    return build<QueueSession, CltQueueSession>(connection, provider, transacted, acknowledgeMode,
+                                                timeout, sessionFlag, defaultPriority);
+}
+
+NewSession<TopicSession> newTopicSession(CltConnection& connection,
+                                         wireServer::Provider_ptr provider, bool transacted,
+                                         int32_t acknowledgeMode, int32_t timeout,
+                                         bool sessionFlag, int32_t defaultPriority) {
+    return build<TopicSession, CltTopicSession>(connection, provider, transacted, acknowledgeMode,
+                                                timeout, sessionFlag, defaultPriority);
 }
 
 }  // namespace jms

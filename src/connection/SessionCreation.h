@@ -9,7 +9,7 @@
 
 #include "connection/RegisteredSession.h"
 
-#include <jmsServer.hh>
+#include "idl/WireTypes.h"
 
 namespace jms {
 
