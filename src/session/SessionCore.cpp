@@ -36,6 +36,11 @@ SessionCore::SessionCore(SessionContext context, wireServer::Provider_ptr provid
 
 SessionCore::~SessionCore() = default;
 
+SessionCore::State SessionCore::state() const {
+    MutexLock lock(stateLock());
+    return closed_ ? State::Closed : invalidated_ ? State::Invalidated : State::Open;
+}
+
 bool SessionCore::isClosed() {
     MutexLock lock(stateLock());
     if (closed_) return true;

@@ -51,6 +51,10 @@ public:
 
     RMutex& stateLock() const { return rmutex(); }
 
+    enum class State { Open, Invalidated, Closed };
+    /// Where the session stands, without closing an invalidated one.
+    State state() const;
+
     /// True once closed; an invalidated session closes itself here.
     bool isClosed() override;
     /// The connection is closing or gone: close locally.

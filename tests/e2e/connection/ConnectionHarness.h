@@ -25,6 +25,8 @@ inline std::string thrownBy(const std::function<void()>& call) {
         call();
     } catch (const jms::JMSException& e) {
         return ascii(e.getMessage()) + "|" + ascii(e.getErrorCode());
+    } catch (const CORBA::Exception& e) {
+        return std::string("escaped CORBA exception ") + e._name();
     }
     return "";
 }
