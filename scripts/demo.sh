@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The demo: installs what it needs, builds the reference provider and the
-# quick-start example, starts quorix-provider on a free loopback port, runs
-# the example against it through the provider's reference file, then stops
-# the server. Build output goes to build/demo-build.log (QJMS_BUILD_DIR
+# examples, starts quorix-provider on a free loopback port, runs the examples
+# against it through the provider's reference file, then stops the server. Build output goes to build/demo-build.log (QJMS_BUILD_DIR
 # chooses another build directory).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +12,7 @@ scripts/install-deps.sh
 mkdir -p "$build"
 echo "Building quorix-provider and the quick-start example in $build/ (log: $log) ..."
 if ! { cmake -S . -B "$build" -G Ninja &&
-       cmake --build "$build" -j2 --target quorix-provider qjms-quickstart; } >"$log" 2>&1; then
+       cmake --build "$build" -j2 --target quorix-provider qjms-quickstart qjms-listener; } >"$log" 2>&1; then
   tail -n 30 "$log" >&2
   echo "Build failed; see $log" >&2
   exit 1
@@ -48,9 +47,12 @@ echo "Started quorix-provider (pid $server) on a free loopback port; its referen
 echo
 
 # The library's own callback endpoint stays on loopback too.
+export ORBendPoint=giop:tcp:127.0.0.1: ORBgiopMaxMsgSize=67108864
 status=0
-ORBendPoint=giop:tcp:127.0.0.1: ORBgiopMaxMsgSize=67108864 \
-  "$build/examples/qjms-quickstart" "$ior" || status=$?
+"$build/examples/qjms-quickstart" "$ior" || status=$?
+echo
+echo "A listener answering requests pushed to it (examples/listener.cpp):"
+"$build/examples/qjms-listener" "$ior" 3 || status=$?
 
 echo
 kill -TERM "$server"

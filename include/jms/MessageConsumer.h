@@ -20,9 +20,11 @@ public:
     virtual WString getMessageSelector() = 0;
     /// The listener set, or null; not owned.
     virtual MessageListener* getMessageListener() = 0;
-    /// Asks the provider to push messages to `listener`, which the caller
-    /// keeps and must keep alive while the consumer is open. Null is
-    /// refused; a listener once set is replaced only locally, never removed.
+    /// Asks the provider to push messages to `listener` (see MessageListener),
+    /// which the caller keeps and must keep alive while the consumer is open.
+    /// The listener is kept only when the provider agreed, so a failed call
+    /// may simply be made again. Null is refused; a listener once set is
+    /// replaced only locally, never removed.
     virtual void setMessageListener(MessageListener* listener) = 0;
     /// Waits up to `timeout` milliseconds; null when none came. Caller owns.
     virtual Message* receive(int64_t timeout) = 0;
