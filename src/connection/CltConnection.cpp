@@ -81,8 +81,12 @@ ConnectionMetaData* CltConnection::getMetaData() {
 }
 
 void CltConnection::setExceptionListener(ExceptionListener* listener) {
-    MutexLock lock(rmutex());
-    throwIfClosed(u"setExceptionListener");
+    {
+        MutexLock lock(rmutex());
+        throwIfClosed(u"setExceptionListener");
+    }
+    // Without the state lock: this waits for a callback of the replaced
+    // listener, which may be calling into the connection.
     listener_.servant().setExceptionListener(listener);
 }
 
