@@ -56,10 +56,13 @@ WString CltConnection::getClientID() {
 }
 
 void CltConnection::setClientID(const WString& clientID) {
+    wire::StringU wireID;
     {
         MutexLock lock(rmutex());
         throwIfClosed(u"setClientID");
         if (clientID_ == clientID) return;
+        // Converted first: what cannot travel is refused and never kept.
+        wireID = makeStringU(clientID);
         // Kept even when the provider refuses it.
         clientID_ = clientID;
     }
@@ -71,7 +74,7 @@ void CltConnection::setClientID(const WString& clientID) {
          {Exc::System, pcall::word(errClosed), hookFirst}},
         {},
         &CltConnection::closeLocally};
-    table.call(*this, [&] { provider_->setClientID(makeStringU(clientID), connectionID_.in()); });
+    table.call(*this, [&] { provider_->setClientID(wireID, connectionID_.in()); });
 }
 
 ConnectionMetaData* CltConnection::getMetaData() {

@@ -77,6 +77,13 @@ TEST_F(ConnectionOperations, OnlyAChangeOfStateCallsTheProvider) {
     EXPECT_EQ(control_.calls("stop"), 1);
 
     connection->setClientID(u"first");
+    // A text the wire cannot carry is refused, again the second time, and never kept.
+    const jms::WString withNul(u"a\0b", 3);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_EQ(thrownBy([&] { connection->setClientID(withNul); }),
+                  "badArg: text contains a NUL character|");
+    }
+    EXPECT_EQ(connection->getClientID(), u"first");
     EXPECT_EQ(control_.calls("setClientID"), 0);
     connection->setClientID(u"second");
     EXPECT_NE(control_.last("setClientID").find("\"second\""), std::string::npos);
