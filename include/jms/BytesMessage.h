@@ -29,7 +29,9 @@ public:
     virtual WString readUTF() = 0;
     /// Replaces `value` with up to `length` next bytes; returns how many.
     virtual int32_t readBytes(ByteArray& value, int32_t length) = 0;
-    /// Replaces `value` with every remaining byte; returns how many.
+    /// Replaces `value` with the remaining bytes, but at most INT32_MAX of
+    /// them, since the count is an int32_t: a larger body takes more calls.
+    /// Returns how many.
     virtual int32_t readBytes(ByteArray& value) = 0;
 
     virtual void writeBoolean(bool value) = 0;

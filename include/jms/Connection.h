@@ -23,7 +23,8 @@ public:
     /// A new copy of the provider's metadata; caller owns.
     virtual ConnectionMetaData* getMetaData() = 0;
     /// Null removes the listener. The caller keeps `listener` and must keep
-    /// it alive while it is set.
+    /// it alive while it is set. Returns once no call of the replaced
+    /// listener runs on another thread, so it may be deleted right after.
     virtual void setExceptionListener(ExceptionListener* listener) = 0;
     virtual void start() = 0;
     virtual void stop() = 0;

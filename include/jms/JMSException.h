@@ -1,6 +1,8 @@
 #ifndef JMS_JMSEXCEPTION_H
 #define JMS_JMSEXCEPTION_H
 
+#include <memory>
+
 #include <jms/Types.h>
 
 namespace jms {
@@ -32,17 +34,24 @@ public:
     virtual WString getErrorCode() const;
     /// The message text.
     virtual WString getMessage() const;
-    /// The linked exception last set, or null. Not owned.
+    /// The linked exception last set or adopted, or null.
     virtual Exception* getLinkedException() const;
     /// Stores the pointer; the caller keeps ownership.
     virtual void setLinkedException(Exception* linked);
     /// The message immediately followed by the error code.
     virtual WString toString() const;
 
+    /// Links an exception that this one and its copies own together: it
+    /// lives as long as the last of them (a later setLinkedException does not
+    /// release it, a later adoption does). The library links a
+    /// BrokerException this way.
+    void adoptLinkedException(std::shared_ptr<Exception> linked);
+
 private:
     WString reason_;
     WString errorCode_;
     Exception* linked_ = nullptr;
+    std::shared_ptr<Exception> adopted_;
 };
 
 #define JMS_DECLARE_EXCEPTION(Name)                                   \

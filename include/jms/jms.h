@@ -6,6 +6,7 @@
 #include <jms/Export.h>
 #include <jms/Types.h>
 #include <jms/JMSException.h>
+#include <jms/BrokerException.h>
 
 #include <jms/Destination.h>
 #include <jms/Queue.h>

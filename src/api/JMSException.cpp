@@ -9,13 +9,20 @@ JMSException::JMSException(const WString& reason, const WString& errorCode)
     : reason_(reason), errorCode_(errorCode) {}
 JMSException::JMSException(const WString& reason) : reason_(reason) {}
 JMSException::JMSException(const JMSException& other)
-    : reason_(other.reason_), errorCode_(other.errorCode_), linked_(other.linked_) {}
+    : reason_(other.reason_),
+      errorCode_(other.errorCode_),
+      linked_(other.linked_),
+      adopted_(other.adopted_) {}
 JMSException::~JMSException() = default;
 
 WString JMSException::getErrorCode() const { return errorCode_; }
 WString JMSException::getMessage() const { return reason_; }
 Exception* JMSException::getLinkedException() const { return linked_; }
 void JMSException::setLinkedException(Exception* linked) { linked_ = linked; }
+void JMSException::adoptLinkedException(std::shared_ptr<Exception> linked) {
+    adopted_ = std::move(linked);
+    linked_ = adopted_.get();
+}
 WString JMSException::toString() const { return reason_ + errorCode_; }
 
 #define JMS_DEFINE_EXCEPTION(Name)                                                    \

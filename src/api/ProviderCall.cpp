@@ -1,7 +1,10 @@
 #include "api/ProviderCall.h"
 
 #include <atomic>
+#include <memory>
 #include <stdexcept>
+
+#include <jms/BrokerException.h>
 
 #include "idl/WireText.h"
 #include "jmsCommon.hh"
@@ -17,8 +20,8 @@ namespace {
 const WString words[excCount] = {
     u"svrStore",      u"svrBadState", u"svrBusy",        u"svrConcurrency", u"svrSessID",
     u"svrConnID",     u"svrDestination", u"svrConsumer", u"svrBadArg",      u"svrFull",
-    u"svrProducer",   u"svrVersion",  u"svrMessage",     u"svrTransaction", u"",
-    u"svrResource",   u"selector",    u"",               u"",               u"svrSec",
+    u"svrProducer",   u"svrVersion",  u"svrMessage",     u"svrTransaction", u"svrPush",
+    u"svrResource",   u"selector",    u"svrMessageLost", u"svrPropagation", u"svrSec",
     u"SystemException",
 };
 
@@ -74,6 +77,8 @@ void sleepPause(uint64_t micros) { wqSleep(micros); }
 
 std::atomic<PauseFn> pauseFn{sleepPause};
 
+thread_local int callDepth = 0;
+
 }  // namespace
 
 const WString& wordOf(Exc kind) { return words[static_cast<std::size_t>(kind)]; }
@@ -87,6 +92,17 @@ std::optional<Failure> classify(const CORBA::Exception& e) {
         if (auto failure = classifier(e)) return failure;
     }
     return std::nullopt;
+}
+
+JMSException unlisted(const CORBA::Exception& e, const std::optional<Failure>& failure) {
+    WString message = u"UserException";
+    if (failure) {
+        message = wordOf(failure->kind);
+        if (failure->kind != Exc::System) message += u": " + failure->reason;
+    }
+    JMSException out(message);
+    out.adoptLinkedException(std::make_shared<BrokerException>(e));
+    return out;
 }
 
 JMSException Form::build(const Failure& failure) const {
@@ -123,6 +139,10 @@ std::optional<uint64_t> nextAttempt(const std::vector<Retry>& retries,
     }
     return std::nullopt;
 }
+
+CallDepth::CallDepth() { ++callDepth; }
+CallDepth::~CallDepth() { --callDepth; }
+bool CallDepth::none() { return callDepth == 0; }
 
 void checkTable(const std::vector<Exc>& kinds, std::size_t retries) {
     std::array<bool, excCount> seen{};

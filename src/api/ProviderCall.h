@@ -3,9 +3,12 @@
 
 // One provider call site = one Table: which provider exceptions it handles,
 // the jms::JMSException each becomes, which ones are retried, and what runs
-// before a translated exception is thrown. Everything else the call raises
-// (unlisted provider exceptions, other user exceptions, any C++ exception)
-// passes through untouched.
+// before a translated exception is thrown. A CORBA exception the site does
+// not list never reaches the caller as such: it becomes a JMSException in the
+// word form (see `unlisted`), with no state effect. The exception: a call
+// made inside another site's call (a session built inside the connection's
+// createQueueSession) leaves what it does not list to that outer site, which
+// translates or converts it. C++ exceptions pass through untouched.
 //
 //   static const pcall::Table<CltConnection> table{
 //       {{Exc::ConnectionID, reason(u"CltException::ERR_CONNECTION_CLOSED"), hookFirst},
@@ -57,8 +60,8 @@ enum class Exc : uint8_t {
 constexpr std::size_t excCount = static_cast<std::size_t>(Exc::System) + 1;
 
 /// The word that names the exception in messages ("svrStore", "selector",
-/// "SystemException", ...); empty for Push, MessageLost and Propagation,
-/// which no call site translates.
+/// "SystemException", ...). Push, MessageLost and Propagation, which no
+/// table lists, have theirs for the word form ("svrPush", ...).
 const WString& wordOf(Exc kind);
 /// The IDL name ("StoreException", ...; "SystemException" for System): the
 /// message of the delegated form.
@@ -75,6 +78,12 @@ struct Failure {
 /// Recognises one of the twenty provider exceptions or a system exception;
 /// nothing for any other exception (another module's user exception).
 std::optional<Failure> classify(const CORBA::Exception& e);
+
+/// What a caller gets for a CORBA exception no site lists: word + ": " +
+/// reason ("SystemException" alone for a system exception, "UserException"
+/// for another module's), an empty error code, and a BrokerException copy of
+/// `e` owned as the linked exception.
+JMSException unlisted(const CORBA::Exception& e, const std::optional<Failure>& failure);
 
 /// A non-delegated form: how the message and error code are made.
 struct Form {
@@ -154,6 +163,18 @@ constexpr std::size_t maxRetries = 4;
 std::optional<uint64_t> nextAttempt(const std::vector<Retry>& retries,
                                     std::array<int, maxRetries>& counts, const Failure& failure);
 void checkTable(const std::vector<Exc>& kinds, std::size_t retries);
+
+// Marks this thread as running a site's call (its fn, not its translation)
+// while it lives.
+class CallDepth {
+public:
+    CallDepth();
+    ~CallDepth();
+    CallDepth(const CallDepth&) = delete;
+    CallDepth& operator=(const CallDepth&) = delete;
+    // No site's call is running on this thread.
+    static bool none();
+};
 }  // namespace detail
 
 /// A call site's translation. Immutable once built, so one static table can
@@ -184,23 +205,24 @@ public:
     /// what `fn` returns.
     template <class Fn>
     decltype(auto) call(Owner& owner, Fn&& fn) const {
+        const bool outermost = detail::CallDepth::none();
         std::array<int, detail::maxRetries> counts{};
         for (;;) {
-            uint64_t wait = 0;
+            std::optional<uint64_t> retryAfter;
             try {
+                const detail::CallDepth inside;
                 return fn();
             } catch (const CORBA::Exception& e) {
                 const std::optional<Failure> failure = classify(e);
-                if (!failure) throw;
-                if (auto next = detail::nextAttempt(retries_, counts, *failure)) {
-                    wait = *next;
-                } else {
-                    const int i = index_[static_cast<std::size_t>(failure->kind)];
-                    if (i < 0) throw;
-                    raise(owner, rules_[static_cast<std::size_t>(i)], *failure);
+                if (failure) retryAfter = detail::nextAttempt(retries_, counts, *failure);
+                if (!retryAfter) {
+                    const int i = failure ? index_[static_cast<std::size_t>(failure->kind)] : -1;
+                    if (i >= 0) raise(owner, rules_[static_cast<std::size_t>(i)], *failure);
+                    if (!outermost) throw;
+                    throw unlisted(e, failure);
                 }
             }
-            if (wait > 0) pause(wait);
+            if (*retryAfter > 0) pause(*retryAfter);
         }
     }
 

@@ -51,10 +51,13 @@ WString CltConnection::getClientID() {
 }
 
 void CltConnection::setClientID(const WString& clientID) {
+    wire::StringU wireID;
     {
         MutexLock lock(rmutex());
         throwIfClosed(u"setClientID");
         if (clientID_ == clientID) return;
+        // Converted first: what cannot travel is refused and never kept.
+        wireID = makeStringU(clientID);
         // Kept even when the provider refuses it.
         clientID_ = clientID;
     }
@@ -66,7 +69,7 @@ void CltConnection::setClientID(const WString& clientID) {
          {Exc::System, pcall::word(errClosed), hookFirst}},
         {},
         &CltConnection::closeLocally};
-    table.call(*this, [&] { provider_->setClientID(makeStringU(clientID), connectionID_.in()); });
+    table.call(*this, [&] { provider_->setClientID(wireID, connectionID_.in()); });
 }
 
 ConnectionMetaData* CltConnection::getMetaData() {
@@ -76,8 +79,12 @@ ConnectionMetaData* CltConnection::getMetaData() {
 }
 
 void CltConnection::setExceptionListener(ExceptionListener* listener) {
-    MutexLock lock(rmutex());
-    throwIfClosed(u"setExceptionListener");
+    {
+        MutexLock lock(rmutex());
+        throwIfClosed(u"setExceptionListener");
+    }
+    // Without the state lock: this waits for a callback of the replaced
+    // listener, which may be calling into the connection.
     listener_.servant().setExceptionListener(listener);
 }
 

@@ -1,5 +1,6 @@
 #include "connection/CltConnectionListenerImpl.h"
 
+#include <algorithm>
 #include <memory>
 
 #include <jms/JMSException.h>
@@ -9,9 +10,6 @@ namespace jms {
 namespace jc = zorvane::velt::quorix::corba::jmsCommon;
 
 namespace {
-
-// The servant whose callback this thread is running, if any.
-thread_local const CltConnectionListenerImpl* tlCallbackOwner = nullptr;
 
 // What an event code means to the caller; null for codes the caller never hears of.
 std::unique_ptr<JMSException> eventException(CORBA::Long code) {
@@ -25,16 +23,17 @@ std::unique_ptr<JMSException> eventException(CORBA::Long code) {
 
 }  // namespace
 
-// Counts a callback as in progress from a successful enter() to destruction,
-// and marks this thread as running it.
+// Counts a callback as running its listener from a successful enter() to
+// destruction, and marks this thread as running it.
 class CltConnectionListenerImpl::CallbackScope {
 public:
     explicit CallbackScope(CltConnectionListenerImpl& servant) : servant_(servant) {}
     ~CallbackScope() {
-        if (!entered_) return;
-        tlCallbackOwner = previousOwner_;
+        if (!listener_) return;
+        innermost = previous_;
         MutexLock lock(servant_.mutex());
-        --servant_.callbacksInProgress_;
+        auto& running = servant_.running_;
+        running.erase(std::find(running.begin(), running.end(), listener_));
         servant_.condition().broadcast();
     }
     CallbackScope(const CallbackScope&) = delete;
@@ -44,18 +43,35 @@ public:
     ExceptionListener* enter() {
         MutexLock lock(servant_.mutex());
         if (servant_.shutdown_ || servant_.listener_ == nullptr) return nullptr;
-        ++servant_.callbacksInProgress_;
-        entered_ = true;
-        previousOwner_ = tlCallbackOwner;
-        tlCallbackOwner = &servant_;
-        return servant_.listener_;
+        listener_ = servant_.listener_;
+        servant_.running_.push_back(listener_);
+        previous_ = innermost;
+        innermost = this;
+        return listener_;
+    }
+
+    /// How many of `servant`'s callbacks on this thread run `listener` (any
+    /// listener when null).
+    static int onThisThread(const CltConnectionListenerImpl& servant,
+                            const ExceptionListener* listener) {
+        int n = 0;
+        for (const CallbackScope* s = innermost; s; s = s->previous_) {
+            if (&s->servant_ == &servant && (!listener || s->listener_ == listener)) ++n;
+        }
+        return n;
     }
 
 private:
+    // The callbacks this thread is running, innermost first.
+    static thread_local const CallbackScope* innermost;
+
     CltConnectionListenerImpl& servant_;
-    bool entered_ = false;
-    const CltConnectionListenerImpl* previousOwner_ = nullptr;
+    ExceptionListener* listener_ = nullptr;
+    const CallbackScope* previous_ = nullptr;
 };
+
+thread_local const CltConnectionListenerImpl::CallbackScope*
+    CltConnectionListenerImpl::CallbackScope::innermost = nullptr;
 
 CltConnectionListenerImpl::CltConnectionListenerImpl() = default;
 
@@ -68,13 +84,22 @@ void CltConnectionListenerImpl::shutdown() {
 
 void CltConnectionListenerImpl::setExceptionListener(ExceptionListener* listener) {
     MutexLock lock(mutex());
+    ExceptionListener* replaced = listener_;
     listener_ = listener;
+    if (replaced != nullptr && replaced != listener) waitWhileRunning(replaced);
 }
 
 void CltConnectionListenerImpl::waitForCallbacks() {
     MutexLock lock(mutex());
-    const int own = tlCallbackOwner == this ? 1 : 0;
-    while (callbacksInProgress_ > own) {
+    waitWhileRunning(nullptr);
+}
+
+void CltConnectionListenerImpl::waitWhileRunning(const ExceptionListener* listener) {
+    const auto own = CallbackScope::onThisThread(*this, listener);
+    for (;;) {
+        const auto all = listener ? std::count(running_.begin(), running_.end(), listener)
+                                  : static_cast<std::ptrdiff_t>(running_.size());
+        if (all <= own) return;
         condition().wait(0);
     }
 }

@@ -1,6 +1,8 @@
 #ifndef QJMS_CONNECTION_CLTCONNECTIONLISTENERIMPL_H
 #define QJMS_CONNECTION_CLTCONNECTIONLISTENERIMPL_H
 
+#include <vector>
+
 #include <jms/ExceptionListener.h>
 
 #include "sys/Cbase.h"
@@ -22,12 +24,12 @@ public:
 
     /// From now on callbacks are ignored and ping answers FALSE.
     virtual void shutdown();
-    /// Null removes the listener. Not owned.
+    /// Null removes the listener. Not owned. Returns once no callback on
+    /// another thread still runs the listener it replaced, so the caller may
+    /// delete that one.
     virtual void setExceptionListener(ExceptionListener* listener);
 
-    /// Returns once no serverException is running on another thread. A
-    /// callback on the calling thread (a listener deleting its connection)
-    /// is not waited for: it cannot finish while we wait.
+    /// Returns once no serverException is running on another thread.
     void waitForCallbacks();
 
     void serverException(CORBA::Long code, const CORBA::WChar* text, CORBA::Long detail1,
@@ -40,9 +42,15 @@ public:
 private:
     class CallbackScope;
 
+    // Waits until no callback on another thread runs `listener` (any
+    // listener when null). A callback on the calling thread (a listener
+    // deleting its connection or replacing itself) is not waited for: it
+    // cannot finish while we wait. Needs mutex() held.
+    void waitWhileRunning(const ExceptionListener* listener);
+
     ExceptionListener* listener_ = nullptr;
     bool shutdown_ = false;
-    int callbacksInProgress_ = 0;
+    std::vector<ExceptionListener*> running_;  // one entry per callback in progress
 };
 
 }  // namespace jms

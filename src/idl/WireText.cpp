@@ -2,15 +2,17 @@
 
 #include <jms/JMSException.h>
 
+#include "idl/WireLength.h"
+
 namespace jms {
 
 CORBA::WString_var toCorbaWString(const WString& text) {
     if (text.find(u'\0') != WString::npos)
         throw JMSException(u"badArg: text contains a NUL character");
-    const WString::size_type n = text.size();
-    CORBA::WString_var out = CORBA::wstring_alloc(static_cast<CORBA::ULong>(n));
+    const CORBA::ULong n = wireTextLength(text.size());
+    CORBA::WString_var out = CORBA::wstring_alloc(n);
     CORBA::WChar* p = out.inout();
-    for (WString::size_type i = 0; i < n; ++i) p[i] = static_cast<CORBA::WChar>(text[i]);
+    for (CORBA::ULong i = 0; i < n; ++i) p[i] = static_cast<CORBA::WChar>(text[i]);
     p[n] = 0;
     return out;
 }

@@ -18,7 +18,8 @@ namespace jms {
 // and one above 0x10FFFF becomes U+FFFD, so no text is cut silently.
 
 // A new broker string; assign it to a member or pass it as an `in` argument.
-// Throws JMSException "badArg: text contains a NUL character".
+// Throws JMSException "badArg: text contains a NUL character", or "badArg:
+// text too long for the wire" (WireLength.h).
 CORBA::WString_var toCorbaWString(const WString& text);
 
 // The API text of a broker string; a null pointer reads as the empty text.

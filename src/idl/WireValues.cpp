@@ -1,5 +1,6 @@
 #include "idl/WireValues.h"
 
+#include "idl/WireLength.h"
 #include "idl/WireText.h"
 
 namespace jms {
@@ -97,7 +98,7 @@ const wire::JMSMsg* readNullJMSMsg(const wire::NullJMSMsg& value) {
 
 wire::Strings toCorbaStrings(const WStringList& list) {
     wire::Strings out;
-    out.length(static_cast<CORBA::ULong>(list.size()));
+    out.length(wireSequenceLength(list.size()));
     for (CORBA::ULong i = 0; i < out.length(); ++i) out[i] = toCorbaWString(list[i]);
     return out;
 }

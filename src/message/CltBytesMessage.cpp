@@ -4,6 +4,8 @@
 
 #include <jms/JMSException.h>
 
+#include "idl/WireLength.h"
+
 namespace jms {
 
 namespace {
@@ -117,7 +119,7 @@ void CltBytesMessage::writeBody(wire::MsgUnion& out) const {
     // Filled in place: a large body is copied once.
     out.bytes(wire::BytesMessage());
     wire::Bytes& val = out.bytes().val;
-    val.length(static_cast<CORBA::ULong>(body_.size()));
+    val.length(wireSequenceLength(body_.size()));
     std::copy(body_.begin(), body_.end(), val.get_buffer());
 }
 

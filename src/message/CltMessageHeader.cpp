@@ -2,6 +2,7 @@
 
 #include <jms/JMSException.h>
 
+#include "idl/WireLength.h"
 #include "idl/WireText.h"
 #include "idl/WireValues.h"
 #include "message/CorrelationHex.h"
@@ -190,7 +191,7 @@ template WString CltMessageHeader::getProperty<WString>(const WString&) const;
 
 const wire::MessageHeader& CltMessageHeader::toWireHeader() {
     wire::PropElems& props = wire_.JMSProperties;
-    props.length(static_cast<CORBA::ULong>(properties_.size()));
+    props.length(wireSequenceLength(properties_.size()));
     CORBA::ULong i = 0;
     for (const auto& [name, value] : properties_) {
         props[i].name = toCorbaWString(name);

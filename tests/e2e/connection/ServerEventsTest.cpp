@@ -2,6 +2,7 @@
 // liveness pings, and the safety of deleting a connection meanwhile.
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -85,40 +86,61 @@ struct Blocker : jms::ExceptionListener {
     }
 };
 
-TEST_F(ServerEvents, DeletionWaitsForTheCallbackInProgress) {
-    auto connection = connect();
-    const int cid = cidOf(*connection);
-    auto listener = std::make_unique<Blocker>();
-    connection->setExceptionListener(listener.get());
-    std::thread provider([&] { ProviderControl(server_.ior()).event(104, cid); });
-    listener->entered.get_future().wait();
-    std::atomic<bool> deleted{false};
-    std::thread deleter([&] {
-        connection.reset();
-        deleted = true;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_FALSE(deleted) << "the connection went while its listener was still running";
-    listener->release.set_value();
-    deleter.join();
-    provider.join();
-    listener.reset();  // safe now: nothing can call it any more
+// Deleting the connection or replacing its listener waits for a callback of
+// that listener still running on another thread, so the listener may go next.
+TEST_F(ServerEvents, LettingGoOfAListenerWaitsForItsCallbackInProgress) {
+    Recorder other;
+    const std::pair<const char*, std::function<void(std::unique_ptr<jms::QueueConnection>&)>>
+        cases[] = {
+            {"delete the connection", [](auto& c) { c.reset(); }},
+            {"remove the listener", [](auto& c) { c->setExceptionListener(nullptr); }},
+            {"replace the listener", [&](auto& c) { c->setExceptionListener(&other); }},
+        };
+    for (const auto& [name, letGo] : cases) {
+        SCOPED_TRACE(name);
+        auto connection = connect();
+        const int cid = cidOf(*connection);
+        auto listener = std::make_unique<Blocker>();
+        connection->setExceptionListener(listener.get());
+        std::thread provider([&] { ProviderControl(server_.ior()).event(104, cid); });
+        listener->entered.get_future().wait();
+        auto done = std::async(std::launch::async, [&] { letGo(connection); });
+        EXPECT_EQ(done.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout)
+            << "returned while the listener was still running";
+        listener->release.set_value();
+        done.get();
+        provider.join();
+        listener.reset();  // safe now: nothing can call it any more
+    }
 }
 
-// An application may end its connection from its own listener.
-struct SelfDeleter : jms::ExceptionListener {
+// An application may end its connection, or its listener, from that listener.
+struct SelfEnder : jms::ExceptionListener {
     std::unique_ptr<jms::QueueConnection> connection;
-    void onException(jms::JMSException*) override { connection.reset(); }
+    bool deleteConnection = false;
+    int calls = 0;
+    void onException(jms::JMSException*) override {
+        ++calls;
+        if (deleteConnection)
+            connection.reset();
+        else
+            connection->setExceptionListener(nullptr);
+    }
 };
 
-TEST_F(ServerEvents, ListenerMayDeleteItsOwnConnection) {
-    SelfDeleter listener;
-    listener.connection = connect();
-    const int cid = cidOf(*listener.connection);
-    listener.connection->setExceptionListener(&listener);
-    control_.event(117, cid);
-    EXPECT_EQ(listener.connection, nullptr);
-    EXPECT_EQ(control_.ping(cid), "error");
+TEST_F(ServerEvents, ListenerMayEndItsOwnConnectionOrItself) {
+    for (bool deleteConnection : {true, false}) {
+        SelfEnder listener;
+        listener.deleteConnection = deleteConnection;
+        listener.connection = connect();
+        const int cid = cidOf(*listener.connection);
+        listener.connection->setExceptionListener(&listener);
+        control_.event(117, cid);
+        control_.event(117, cid);
+        EXPECT_EQ(listener.calls, 1);
+        EXPECT_EQ(listener.connection == nullptr, deleteConnection);
+        EXPECT_EQ(control_.ping(cid), deleteConnection ? "error" : "true");
+    }
 }
 
 }  // namespace

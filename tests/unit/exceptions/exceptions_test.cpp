@@ -5,7 +5,10 @@
 #include <string>
 #include <type_traits>
 
+#include <jms/BrokerException.h>
 #include <jms/JMSException.h>
+
+#include <omniORB4/CORBA.h>
 
 namespace jms {
 namespace {
@@ -66,6 +69,36 @@ TEST(ExceptionFamily, EveryClassKeepsItsTypeTextsAndLinkedExceptionThroughCopies
         EXPECT_EQ(alone->toString(), u"producerClosed");
         EXPECT_EQ(alone->getLinkedException(), nullptr);
     }
+}
+
+struct Counted : Exception {
+    static inline int alive = 0;
+    Counted() { ++alive; }
+    ~Counted() override { --alive; }
+};
+
+TEST(ExceptionFamily, AnAdoptedLinkedExceptionLivesAsLongAsTheLastCopy) {
+    {
+        auto first = std::make_unique<JMSException>(u"m");
+        first->adoptLinkedException(std::make_shared<Counted>());
+        Exception* linked = first->getLinkedException();
+        const JMSException copy(*first);
+        first.reset();
+        EXPECT_EQ(copy.getLinkedException(), linked);
+        EXPECT_EQ(Counted::alive, 1);
+        JMSException relinked(copy);
+        relinked.setLinkedException(nullptr);
+        EXPECT_EQ(Counted::alive, 1) << "still owned, though no longer returned";
+    }
+    EXPECT_EQ(Counted::alive, 0);
+
+    // A broker exception keeps its own copy of the CORBA exception.
+    auto made = std::make_unique<BrokerException>(CORBA::TRANSIENT(3, CORBA::COMPLETED_MAYBE));
+    const BrokerException copy(*made);
+    made.reset();
+    EXPECT_EQ(copy.getName(), u"TRANSIENT");
+    EXPECT_EQ(copy.getRepositoryId(), u"IDL:omg.org/CORBA/TRANSIENT:1.0");
+    EXPECT_EQ(CORBA::TRANSIENT::_downcast(&copy.getOriginal())->minor(), 3u);
 }
 
 TEST(ExceptionFamily, NotImplementedDefaultsToTheRuntimeTextAndOutsidersStayApart) {

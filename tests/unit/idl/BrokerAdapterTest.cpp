@@ -7,6 +7,7 @@
 
 #include "../message/JmsExpect.h"
 #include "CdrSupport.h"
+#include "idl/WireLength.h"
 #include "idl/WireText.h"
 #include "idl/WireValues.h"
 
@@ -64,6 +65,38 @@ TEST(WireText, UnitsTravelOneByOne) {
     for (const WString& text : {WString(u"ab\0cd", 5), WString(u"\0", 1)})
         EXPECT_JMS_THROW(toCorbaWString(text), JMSException,
                          u"badArg: text contains a NUL character");
+}
+
+// No length is cut to 32 bits: what the wire cannot carry is refused before
+// anything is allocated (texts: a signed broker allocation with its
+// terminator, two octets per unit in a 32-bit count).
+TEST(WireLength, WhatTheWireCannotCarryIsRefused) {
+    const uint64_t k32 = uint64_t{1} << 32;
+    const struct {
+        uint64_t length;
+        bool textFits, sequenceFits;
+    } rows[] = {
+        {0, true, true},
+        {0x7FFFFFFE, true, true},
+        {0x7FFFFFFF, false, true},
+        {k32 - 1, false, true},
+        {k32, false, false},      // would be 0
+        {k32 + 5, false, false},  // would be 5
+        {UINT64_MAX, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.length);
+        const auto n = static_cast<std::size_t>(row.length);
+        if (row.textFits)
+            EXPECT_EQ(wireTextLength(n), row.length);
+        else
+            EXPECT_JMS_THROW(wireTextLength(n), JMSException, u"badArg: text too long for the wire");
+        if (row.sequenceFits)
+            EXPECT_EQ(wireSequenceLength(n), row.length);
+        else
+            EXPECT_JMS_THROW(wireSequenceLength(n), JMSException,
+                             u"badArg: sequence too long for the wire");
+    }
 }
 
 // The builders' wire forms are checked byte for byte with the encodings; the

@@ -1,14 +1,17 @@
 // Provider call translation: words and classification, a site's table of forms,
-// pass-through of what a site does not list, the pre-throw hook, and retries.
+// the word form of what no site lists, the pre-throw hook, and retries.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <jms/BrokerException.h>
 
 #include "api/ProviderCall.h"
 #include "jmsCommon.hh"
@@ -49,9 +52,9 @@ const KindRow kinds[] = {
     QJMS_KIND(BadArg, u"svrBadArg"),         QJMS_KIND(Full, u"svrFull"),
     QJMS_KIND(Producer, u"svrProducer"),     QJMS_KIND(Version, u"svrVersion"),
     QJMS_KIND(Message, u"svrMessage"),       QJMS_KIND(Transaction, u"svrTransaction"),
-    QJMS_KIND(Push, u""),                    QJMS_KIND(Resource, u"svrResource"),
-    QJMS_KIND(Selector, u"selector"),        QJMS_KIND(MessageLost, u""),
-    QJMS_KIND(Propagation, u""),             QJMS_KIND(Sec, u"svrSec"),
+    QJMS_KIND(Push, u"svrPush"),             QJMS_KIND(Resource, u"svrResource"),
+    QJMS_KIND(Selector, u"selector"),        QJMS_KIND(MessageLost, u"svrMessageLost"),
+    QJMS_KIND(Propagation, u"svrPropagation"), QJMS_KIND(Sec, u"svrSec"),
     {Exc::System, u"SystemException", u"SystemException", raiseSystem},
 };
 #undef QJMS_KIND
@@ -93,7 +96,7 @@ struct RecordedPauses {
 };
 
 // How a call ended: its answer, "message|error code" of the translation, or
-// "pass" when the broker's own exception reached the caller.
+// "pass" when a CORBA exception reached the caller.
 template <class Owner, class Fn>
 WString outcome(const Table<Owner>& table, Owner& owner, Fn fn) {
     try {
@@ -131,13 +134,58 @@ TEST(Classification, EveryExceptionHasItsWordNameReasonAndCode) {
     EXPECT_EQ(classify(CORBA::COMM_FAILURE(3, CORBA::COMPLETED_MAYBE))->kind, Exc::System);
 }
 
-TEST(PassThrough, WhatASiteDoesNotListAndTheCallsResultReachTheCallerUnchanged) {
+std::string ascii(const WString& text) { return std::string(text.begin(), text.end()); }
+
+// "message|error code|linked name|linked repository ID" of what reached the
+// caller ("-" for no linked BrokerException), read from a copy that outlives
+// the thrown exception; "pass" when a CORBA exception reached it.
+template <class Fn>
+std::string reached(const Table<>& table, Fn fn) {
+    std::unique_ptr<JMSException> kept;
+    try {
+        table.call(fn);
+        return "returned";
+    } catch (const JMSException& e) {
+        kept = std::make_unique<JMSException>(e);
+    } catch (const CORBA::Exception&) {
+        return "pass";
+    }
+    const std::string texts = ascii(kept->getMessage() + u"|" + kept->getErrorCode());
+    const auto* linked = dynamic_cast<const BrokerException*>(kept->getLinkedException());
+    if (!linked) return texts + "|-";
+    return texts + "|" + ascii(linked->getName() + u"|" + linked->getRepositoryId());
+}
+
+const std::string contract = "IDL:zorvane/velt/quorix/corba/jmsCommon/";
+
+TEST(Unlisted, WhatNoSiteListsBecomesTheWordFormWithTheOriginalLinked) {
     const Table<> table{{{Exc::Store, word()}, {Exc::Busy, word()}, {Exc::Push, fixed(u"push")}}};
-    EXPECT_THROW(table.call([] { raise(Exc::Producer); }), idl::ProducerException);
-    // An unreachable provider is never taken for success.
-    EXPECT_THROW(table.call([] { raise(Exc::System); }), CORBA::TRANSIENT);
     using NotifyException = ::zorvane::velt::admin::notify::NotifyException;
-    EXPECT_THROW(table.call([] { throw NotifyException(L"n", 1); }), NotifyException);
+    const struct {
+        std::function<void()> raises;
+        std::string reached;
+    } rows[] = {
+        {[] { raise(Exc::Producer, L"gone"); },
+         "svrProducer: gone||ProducerException|" + contract + "ProducerException:1.0"},
+        {[] { raise(Exc::MessageLost, L"lost"); },
+         "svrMessageLost: lost||MessageLostException|" + contract + "MessageLostException:1.0"},
+        {[] { raise(Exc::Propagation, L""); },
+         "svrPropagation: ||PropagationException|" + contract + "PropagationException:1.0"},
+        // An unreachable provider is never taken for success.
+        {[] { raise(Exc::System); }, "SystemException||TRANSIENT|IDL:omg.org/CORBA/TRANSIENT:1.0"},
+        {[] { throw NotifyException(L"n", 1); },
+         "UserException||NotifyException|IDL:zorvane/velt/admin/notify/NotifyException:1.0"},
+        {[] { raise(Exc::Store); }, "svrStore||-"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(reached(table, row.raises), row.reached);
+
+    try {
+        table.call([] { raise(Exc::System, L"", 7); });
+    } catch (const JMSException& e) {
+        const auto& original = dynamic_cast<BrokerException&>(*e.getLinkedException()).getOriginal();
+        EXPECT_EQ(CORBA::TRANSIENT::_downcast(&original)->minor(), 7u);
+    }
+    // C++ exceptions are the library's own or the runtime's: untouched.
     EXPECT_THROW(table.call([] { throw InvalidDestinationException(u"own"); }),
                  InvalidDestinationException);
     EXPECT_THROW(table.call([] { throw std::runtime_error("x"); }), std::runtime_error);
@@ -148,6 +196,20 @@ TEST(PassThrough, WhatASiteDoesNotListAndTheCallsResultReachTheCallerUnchanged) 
     EXPECT_EQ(*table.call([] { return std::make_unique<int>(5); }), 5);
     int target = 0;
     EXPECT_EQ(&table.call([&]() -> int& { return target; }), &target);
+}
+
+TEST(Unlisted, ASiteCalledInsideAnotherLeavesWhatItDoesNotListToTheOuterOne) {
+    const Table<> inner{{{Exc::Store, fixed(u"inner")}}};
+    const Table<> outer{{{Exc::ConnectionID, reason(u"outer")}}};
+    const auto nested = [&](Exc kind) {
+        return reached(outer, [&] { inner.call([&] { raise(kind, L"r"); }); });
+    };
+    EXPECT_EQ(nested(Exc::Store), "inner||-");
+    EXPECT_EQ(nested(Exc::ConnectionID), "svrConnID: r|outer|-");
+    EXPECT_EQ(nested(Exc::Sec), "svrSec: r||SecException|" + contract + "SecException:1.0");
+    // Outermost again once the nested calls have ended.
+    EXPECT_EQ(reached(inner, [] { raise(Exc::Sec, L"r"); }),
+              "svrSec: r||SecException|" + contract + "SecException:1.0");
 }
 
 // Stands in for a connection: closeLocally is the hook of its sites.
@@ -186,7 +248,7 @@ TEST(SiteTables, EachRuleBuildsItsFormAndRunsTheHookFirstOnlyWhenMarked) {
         {Exc::Store, {"closeLocally", "translate"}, u"delegated|"},
         {Exc::SessionID, {"lambda"}, u"yielded|code"},
         {Exc::Resource, {"closeLocally"}, u"svrResource: gone|CltException::NONE"},  // once
-        {Exc::Busy, {}, u"pass"},
+        {Exc::Busy, {}, u"svrBusy: gone|"},  // unlisted: no hook
     };
     RecordedPauses pauses;
     for (const auto& row : rows) {
@@ -237,7 +299,8 @@ TEST(Retry, CountsItsAnswersAndPausesBetweenCalls) {
          u"svrStore: disk|CltException::ERR_CONNECTION_CREATE", 2, 1},
         {"a system exception has no reason", connectionCreation, {{Exc::System}},
          u"SystemException: |CltException::ERR_CONNECTION_CREATE", 1, 0},
-        {"retried but untranslated", untranslated, Script(5, {Exc::Resource}), u"pass", 3, 2},
+        {"retried but unlisted", untranslated, Script(5, {Exc::Resource, L"r"}), u"svrResource: r|",
+         3, 2},
         {"busy four times", receive, Script(4, {Exc::Busy}), u"5", 5, 0},
         {"busy five times", receive, Script(6, {Exc::Busy}), u"svrBusy|", 5, 0},
         {"in use three times", durableCreation, Script(3, inUse), u"5", 4, 3},
