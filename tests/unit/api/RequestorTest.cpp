@@ -2,11 +2,11 @@
 // they make, what they hand back, and that whatever they create is released
 // exactly once, also when creation fails half-way.
 #include <memory>
-#include <typeinfo>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "../message/JmsExpect.h"
 #include "MockJms.h"
 
 namespace qjms_test {
@@ -84,46 +84,38 @@ struct World {
     void expectHandedOverDeleted() const { EXPECT_EQ(Tracked::live(), baseline - handedOver); }
 };
 
-// Expects `call` to throw exactly E with `text`: the requestors pass exceptions on unchanged.
-template <class E, class Call>
-void expectThrown(Call&& call, const WString& text) {
-    try {
-        call();
-        ADD_FAILURE() << "nothing was thrown";
-    } catch (const jms::JMSException& e) {
-        EXPECT_EQ(typeid(e), typeid(E));
-        EXPECT_EQ(e.getMessage(), text);
-    }
-}
-
 template <class K>
 class Requestor : public ::testing::Test {};
 using Kinds = ::testing::Types<QueueKind, TopicKind>;
-struct KindNames {
-    template <class K>
-    static std::string GetName(int) {
-        return std::is_same_v<K, QueueKind> ? "Queue" : "Topic";
-    }
-};
-TYPED_TEST_SUITE(Requestor, Kinds, KindNames);
+TYPED_TEST_SUITE(Requestor, Kinds);
 
+// Creation and close run in order; every close step runs even when some fail,
+// and the first failure is rethrown. Only the destructor deletes what was made.
 TYPED_TEST(Requestor, CreatesAndClosesInOrderAndDeletesWhatItMadeOnce) {
-    World<TypeParam> w;
-    InSequence order;
-    w.expectCreation();
-    EXPECT_CALL(*w.tmp, destroy());
-    EXPECT_CALL(*w.prod, close());
-    EXPECT_CALL(*w.cons, close());
-    EXPECT_CALL(w.session, close());
-    auto requestor = std::make_unique<typename TypeParam::Requestor>(&w.session, &w.target);
-    EXPECT_EQ(Tracked::live(), w.baseline) << "construction must delete nothing";
-    requestor->close();
-    EXPECT_EQ(Tracked::live(), w.baseline) << "close must delete nothing";
-    requestor.reset();
-    w.expectHandedOverDeleted();
-
-    expectThrown<jms::JMSException>([] { typename TypeParam::Requestor(nullptr, nullptr); },
-                                    u"badArg: null session");
+    for (bool failing : {false, true}) {
+        SCOPED_TRACE(failing ? "close steps fail" : "close steps succeed");
+        World<TypeParam> w;
+        InSequence order;
+        w.expectCreation();
+        auto& destroy = EXPECT_CALL(*w.tmp, destroy());
+        EXPECT_CALL(*w.prod, close());
+        auto& consumerClose = EXPECT_CALL(*w.cons, close());
+        EXPECT_CALL(w.session, close());
+        if (failing) {
+            destroy.WillOnce(Throw(jms::IllegalStateException(u"first")));
+            consumerClose.WillOnce(Throw(jms::JMSException(u"second")));
+        }
+        auto requestor = std::make_unique<typename TypeParam::Requestor>(&w.session, &w.target);
+        EXPECT_EQ(Tracked::live(), w.baseline) << "construction must delete nothing";
+        if (failing) {
+            EXPECT_JMS_THROW(requestor->close(), jms::IllegalStateException, u"first");
+        } else {
+            requestor->close();
+        }
+        EXPECT_EQ(Tracked::live(), w.baseline) << "close must delete nothing";
+        requestor.reset();
+        w.expectHandedOverDeleted();
+    }
 }
 
 // Step `failing` throws, or returns null, or throws and the undo fails too:
@@ -148,13 +140,15 @@ TYPED_TEST(Requestor, CreationFailureUndoesWhatWasMadeAndPassesTheCauseOn) {
             }
             auto construct = [&] { typename K::Requestor requestor(&w.session, &w.target); };
             if (way == ReturnsNull) {
-                expectThrown<jms::JMSException>(construct, K::nullTexts[failing]);
+                EXPECT_JMS_THROW(construct(), jms::JMSException, K::nullTexts[failing]);
             } else {
-                expectThrown<jms::IllegalStateException>(construct, u"cause");
+                EXPECT_JMS_THROW(construct(), jms::IllegalStateException, u"cause");
             }
             w.expectHandedOverDeleted();
         }
     }
+    EXPECT_JMS_THROW(typename K::Requestor(nullptr, nullptr), jms::JMSException,
+                     u"badArg: null session");
 }
 
 // Sets the reply address, sends, then waits for the reply; a failure passes
@@ -166,8 +160,8 @@ TYPED_TEST(Requestor, RequestSetsReplyAddressSendsThenWaits) {
         World<K> w;
         w.expectCreation();
         typename K::Requestor requestor(&w.session, &w.target);
-        expectThrown<jms::JMSException>([&] { delete requestor.request(nullptr); },
-                                        u"badArg: null message");
+        EXPECT_JMS_THROW(delete requestor.request(nullptr), jms::JMSException,
+                         u"badArg: null message");
         auto reply = std::make_unique<StrictMock<MockMessage>>();
         jms::Message* const expected = reply.get();
         const jms::IllegalStateException cause(u"cause");
@@ -185,23 +179,10 @@ TYPED_TEST(Requestor, RequestSetsReplyAddressSendsThenWaits) {
             std::unique_ptr<jms::Message> got(requestor.request(&w.message));
             EXPECT_EQ(got.get(), expected);
         } else {
-            expectThrown<jms::IllegalStateException>([&] { delete requestor.request(&w.message); },
-                                                     u"cause");
+            EXPECT_JMS_THROW(delete requestor.request(&w.message), jms::IllegalStateException,
+                             u"cause");
         }
     }
-}
-
-// Every step runs, in order, even when some fail; the first failure is rethrown.
-TYPED_TEST(Requestor, CloseRunsEveryStepAndRethrowsTheFirstFailure) {
-    World<TypeParam> w;
-    w.expectCreation();
-    typename TypeParam::Requestor requestor(&w.session, &w.target);
-    InSequence order;
-    EXPECT_CALL(*w.tmp, destroy()).WillOnce(Throw(jms::IllegalStateException(u"first")));
-    EXPECT_CALL(*w.prod, close());
-    EXPECT_CALL(*w.cons, close()).WillOnce(Throw(jms::JMSException(u"second")));
-    EXPECT_CALL(w.session, close());
-    expectThrown<jms::IllegalStateException>([&] { requestor.close(); }, u"first");
 }
 
 }  // namespace

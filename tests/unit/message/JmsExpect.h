@@ -1,6 +1,7 @@
 #ifndef QJMS_TESTS_JMSEXPECT_H
 #define QJMS_TESTS_JMSEXPECT_H
 
+#include <cstdio>
 #include <string>
 #include <typeinfo>
 
@@ -21,21 +22,18 @@ inline std::string narrow(const jms::WString& s) {
     return out;
 }
 
-/// Succeeds when `f` throws exactly E (not a subclass) with the message `text`.
+/// Succeeds when `f` throws exactly E (not a subclass) with the message `text`
+/// and no error code.
 template <typename E, typename F>
 ::testing::AssertionResult throwsExactly(F&& f, const jms::WString& text) {
     try {
         f();
     } catch (const jms::JMSException& e) {
-        if (typeid(e) != typeid(E))
-            return ::testing::AssertionFailure()
-                   << "threw " << typeid(e).name() << " \"" << narrow(e.getMessage()) << "\"";
-        if (e.getMessage() != text)
-            return ::testing::AssertionFailure() << "message \"" << narrow(e.getMessage())
-                                                 << "\", expected \"" << narrow(text) << "\"";
-        if (!e.toString().empty() && e.toString() != text)
-            return ::testing::AssertionFailure() << "error code not empty";
-        return ::testing::AssertionSuccess();
+        if (typeid(e) == typeid(E) && e.getMessage() == text && e.getErrorCode().empty())
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "threw " << typeid(e).name() << " \"" << narrow(e.getMessage()) << "\" code \""
+               << narrow(e.getErrorCode()) << "\", expected \"" << narrow(text) << "\"";
     } catch (...) {
         return ::testing::AssertionFailure() << "threw something outside the JMSException family";
     }

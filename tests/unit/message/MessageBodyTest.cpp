@@ -23,7 +23,9 @@ ByteArray readAll(CltBytesMessage& m) {
     return out;
 }
 
-TEST(BytesMessage, WriteResetReadToEof) {
+// Write mode, then read mode after reset (which refuses writes and changes
+// nothing), then write mode again after clearBody.
+TEST(BytesMessage, ModesAndReadingToEof) {
     CltBytesMessage m;
     EXPECT_JMS_THROW(m.readByte(), jms::MessageNotReadableException, notReadable);
     m.writeByte(static_cast<int8_t>(200));
@@ -34,54 +36,42 @@ TEST(BytesMessage, WriteResetReadToEof) {
     EXPECT_EQ(m.readBytes(out, 2), 2);
     EXPECT_EQ(out, (ByteArray{1, 2}));
     EXPECT_EQ(m.readBytes(out, 10), 1);  // stops at the end
-    EXPECT_EQ(out, ByteArray{3});
     EXPECT_JMS_THROW(m.readByte(), jms::MessageEOFException, eof);
     EXPECT_JMS_THROW(m.readUnsignedByte(), jms::MessageEOFException, eof);
     EXPECT_JMS_THROW(m.readBytes(out, 1), jms::MessageEOFException, eof);
     EXPECT_EQ(out, ByteArray{3});  // a failed read leaves the array alone
-
-    m.reset();  // rewinds
-    EXPECT_EQ(m.readUnsignedByte(), 200);
-    ByteArray none{7};
-    EXPECT_EQ(m.readBytes(none, 0), 0);
-    EXPECT_TRUE(none.empty());
-    EXPECT_EQ(m.readBytes(none, -5), 0);
-    EXPECT_EQ(readAll(m), (ByteArray{1, 2, 3}));
-
-    CltBytesMessage empty(ByteArray{});  // read mode with nothing to read
-    EXPECT_JMS_THROW(empty.readBytes(out), jms::MessageEOFException, eof);
-    EXPECT_JMS_THROW(empty.readBytes(out, 0), jms::MessageEOFException, eof);
-}
-
-TEST(BytesMessage, ReadModeRefusesWritesUntilClearBody) {
-    CltBytesMessage m(ByteArray{1});
     EXPECT_JMS_THROW(m.writeByte(2), jms::MessageNotWriteableException, readOnly);
     EXPECT_JMS_THROW(m.writeBytes(ByteArray{2}), jms::MessageNotWriteableException, readOnly);
     EXPECT_JMS_THROW(m.writeBytes(ByteArray{2}, 0, 1), jms::MessageNotWriteableException, readOnly);
-    EXPECT_EQ(readAll(m), ByteArray{1});
 
-    m.clearBody();  // write mode, empty, properties writable again
+    m.reset();  // rewinds
+    EXPECT_EQ(m.readUnsignedByte(), 200);
+    EXPECT_EQ(m.readBytes(out, -5), 0);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(readAll(m), (ByteArray{1, 2, 3}));
+
+    m.clearBody();  // empty, and properties writable again
     EXPECT_JMS_THROW(m.readByte(), jms::MessageNotReadableException, notReadable);
     m.writeByte(3);
     m.setStringProperty(u"p", u"v");
     m.reset();
     EXPECT_EQ(readAll(m), ByteArray{3});
+
+    CltBytesMessage empty(ByteArray{});  // read mode with nothing to read
+    EXPECT_JMS_THROW(empty.readBytes(out, 0), jms::MessageEOFException, eof);
 }
 
 TEST(BytesMessage, WriteBytesTakesOnlyRangesInsideTheArray) {
     const ByteArray source{9, 8, 7, 6};
     CltBytesMessage m;
-    const std::pair<int32_t, int32_t> inside[] = {{1, 2}, {4, 0}, {0, 0}, {3, 1}}, outside[] = {
-        {-1, 1}, {0, -1}, {5, 0}, {0, 5}, {3, 2}, {INT32_MAX, 1}, {1, INT32_MAX},
-        {INT32_MIN, 0}, {2, INT32_MIN}};
+    const std::pair<int32_t, int32_t> inside[] = {{1, 2}, {4, 0}, {3, 1}}, outside[] = {
+        {-1, 1}, {0, -1}, {5, 0}, {3, 2}, {INT32_MAX, 1}, {1, INT32_MAX}, {INT32_MIN, 0}};
     for (auto [offset, length] : inside) m.writeBytes(source, offset, length);
     for (auto [offset, length] : outside) {
         SCOPED_TRACE(std::to_string(offset) + "/" + std::to_string(length));
         EXPECT_JMS_THROW(m.writeBytes(source, offset, length), jms::JMSException,
                          u"badArg: offset/length outside the array");
     }
-    EXPECT_JMS_THROW(m.writeBytes(ByteArray{}, 0, 1), jms::JMSException,
-                     u"badArg: offset/length outside the array");
     m.reset();
     EXPECT_EQ(readAll(m), (ByteArray{8, 7, 6}));
 }
@@ -126,20 +116,16 @@ TEST(BytesMessage, OperationsNotOffered) {
     }
 }
 
+// Clearing the body leaves the properties and the header alone.
 TEST(TextMessage, ConstructionAndClearBody) {
-    using jms::CltTextMessage;
-    EXPECT_EQ(CltTextMessage().getText(), u"");
-    EXPECT_EQ(CltTextMessage(u"zero-terminated").getText(), u"zero-terminated");
-    EXPECT_EQ(CltTextMessage(static_cast<const char16_t*>(nullptr)).getText(), u"");
-    CltTextMessage m(jms::WString(u"body"));
+    EXPECT_EQ(jms::CltTextMessage(static_cast<const char16_t*>(nullptr)).getText(), u"");
+    jms::CltTextMessage m(u"body");
     m.setIntProperty(u"p", 1);
     m.setJMSType(u"t");
-    m.clearBody();  // the text only
+    m.clearBody();
     EXPECT_EQ(m.getText(), u"");
     EXPECT_EQ(m.getIntProperty(u"p"), 1);
     EXPECT_EQ(m.getJMSType(), u"t");
-    m.setText(u"again");
-    EXPECT_EQ(m.getText(), u"again");
 }
 
 }  // namespace

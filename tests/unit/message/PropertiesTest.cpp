@@ -1,4 +1,4 @@
-// Typed properties: the get/set matrix, insertion, limits, and the name rules.
+// Typed properties: the get/set matrix, insertion, and the name rules.
 #include <gtest/gtest.h>
 
 #include "JmsExpect.h"
@@ -16,8 +16,12 @@ using qjmstest::PropertyColumn;
 const auto& columns = qjmstest::propertyColumns;
 
 // Each getter reads only its own type, and a name once set keeps its value
-// whatever type a later set tries.
-TEST(Properties, GetSetMatrix) {
+// whatever type a later set tries. A missing name reads as a null pointer, an
+// empty one is refused, and a read-only message refuses before anything else.
+TEST(Properties, TypedAccess) {
+    jms::CltBytesMessage readOnly;
+    readOnly.setIntProperty(u"kept", 1);
+    readOnly.reset();
     for (const PropertyColumn& stored : columns) {
         jms::CltTextMessage m;
         stored.set(m, u"p");
@@ -31,74 +35,38 @@ TEST(Properties, GetSetMatrix) {
             EXPECT_JMS_THROW(other.set(m, u"p"), JMSException,
                              u"internal error: could not insert property");
         }
+        SCOPED_TRACE(stored.type);
         EXPECT_NO_THROW(stored.get(m, u"p"));
-        m.clearProperties();
-        EXPECT_FALSE(m.propertyExists(u"p"));
-    }
-}
-
-TEST(Properties, MissingEmptyAndReadOnly) {
-    jms::CltBytesMessage m;  // in write mode
-    m.setIntProperty(u"kept", 1);
-    for (const PropertyColumn& col : columns) {
-        SCOPED_TRACE(col.type);
-        EXPECT_THROW(col.get(m, u"missing"), jms::NullPointerException);
-        EXPECT_JMS_THROW(col.get(m, u""), JMSException, u"name is null");
-        EXPECT_JMS_THROW(col.set(m, u""), JMSException, u"name is null");
-    }
-    m.reset();  // read mode: read-only properties, checked before anything else
-    for (const PropertyColumn& col : columns) {
-        SCOPED_TRACE(col.type);
-        EXPECT_JMS_THROW(col.set(m, u""), jms::MessageNotWriteableException,
+        EXPECT_THROW(stored.get(m, u"missing"), jms::NullPointerException);
+        EXPECT_JMS_THROW(stored.get(m, u""), JMSException, u"name is null");
+        EXPECT_JMS_THROW(stored.set(m, u""), JMSException, u"name is null");
+        EXPECT_JMS_THROW(stored.set(readOnly, u""), jms::MessageNotWriteableException,
                          u"message in read only mode");
     }
-    EXPECT_EQ(m.getIntProperty(u"kept"), 1);
-    m.clearProperties();  // still allowed
-    EXPECT_FALSE(m.propertyExists(u"kept"));
-}
-
-TEST(Properties, StringLengthLimitAndKnownJmsNames) {
-    jms::CltTextMessage m;
-    m.setStringProperty(u"long", WString(65535, u'x'));
-    m.setStringProperty(u"empty", u"");
-    EXPECT_EQ(m.getStringProperty(u"long").size(), 65535u);
-    EXPECT_EQ(m.getStringProperty(u"empty"), u"");
-    EXPECT_JMS_THROW(m.setStringProperty(u"tooLong", WString(65536, u'x')), JMSException,
-                     u"setStringProperty: length > 65535");
-    EXPECT_FALSE(m.propertyExists(u"tooLong"));
-    // A known JMS name is an ordinary property: the header field is untouched.
-    m.setIntProperty(u"JMSPriority", 0);
-    m.setLongProperty(u"JMS_Zorvane_Delay", 10);
-    EXPECT_EQ(m.getJMSPriority(), 4);
-    EXPECT_EQ(m.getIntProperty(u"JMSPriority"), 0);
+    EXPECT_EQ(readOnly.getIntProperty(u"kept"), 1);
+    readOnly.clearProperties();  // still allowed
+    EXPECT_FALSE(readOnly.propertyExists(u"kept"));
 }
 
 // The text of the first rule a name breaks; an empty text: accepted.
 TEST(PropertyName, Rules) {
     const std::pair<WString, WString> names[] = {
-        {u"a", u""}, {u"likely", u""}, {u"a.b", u""}, {u"$x", u""}, {u"_1", u""},
-        {u"x9$_.", u""}, {u"JMSXGroupID", u""}, {u"JMSType", u""}, {u"JMSXRcvTimestamp", u""},
-        {u"JMS_Zorvane_Delay", u""}, {u"jmsAnything", u""}, {u"jms_x", u""}, {u"Jms_y", u""},
-        {u"nullable", u""}, {u"isx", u""}, {WString(65535, u'p'), u""},
+        {u"_x9$_.", u""}, {u"$x", u""}, {u"nullable", u""}, {u"jms_x", u""}, {u"JMSType", u""},
+        {u"JMSXRcvTimestamp", u""}, {u"JMS_Zorvane_Delay", u""}, {WString(65535, u'p'), u""},
         {u"", u"name is null"},
         {WString(65536, u'p'), u"name length must be < 65535"},
-        {u"Like", u"Like is a reserved word"},
-        {u"NULL", u"NULL is a reserved word"},
         {u"bEtWeEn", u"bEtWeEn is a reserved word"},
         {u"is", u"is is a reserved word"},
         {u"JMS_Other", u"JMS_Other non-Zorvane vendor specific properties cant be set"},
         {u"JMS_Zorvane_delay",
          u"JMS_Zorvane_delay non-Zorvane vendor specific properties cant be set"},
         {u"JMSXFoo", u"JMSXFoois not a known property"},
-        {u"JMS", u"JMSis not a known property"},
         {u"JMSTypeX", u"JMSTypeXis not a known property"},
         {u"1a", u"1a is not a valid identifier"},
         {u".a", u".a is not a valid identifier"},
         {u"a-b", u"a-b is not a valid identifier"},
-        {u"a b", u"a b is not a valid identifier"},
         {u"\u00e9t\u00e9", u"\u00e9t\u00e9 is not a valid identifier"},
         {u"a\u00e9", u"a\u00e9 is not a valid identifier"},
-        {u"a\u4e2d", u"a\u4e2d is not a valid identifier"},
         // The dotted capital I is not folded onto "in": it fails as an identifier.
         {u"\u0130n", u"\u0130n is not a valid identifier"},
     };
