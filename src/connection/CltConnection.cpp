@@ -142,7 +142,7 @@ void CltConnection::close() {
          {Exc::BadState, pcall::reason(errClosed)},
          {Exc::Sec, pcall::reason(errClosed)},
          {Exc::System, pcall::word(errClosed)}}};
-    table.call(*this, [&] { provider_->closeConnection(connectionID_.in()); });
+    table.call(*this, [&] { closer_->closeConnection(connectionID_.in()); });
 }
 
 void CltConnection::closeLocally() {

@@ -64,6 +64,8 @@ public:
     virtual void removeSession(RegisteredSession* session);
     /// The flags and registry that sessions keep after the connection is gone.
     const std::shared_ptr<ConnectionState>& sharedState() const { return state_; }
+    /// The provider reference for closing calls, bounded in time.
+    zorvane::velt::quorix::corba::jmsServer::Provider_ptr closer() const { return closer_.in(); }
 
     // TopicConnection
     TopicSession* createTopicSession(bool transacted, int32_t acknowledgeMode) override;
@@ -104,6 +106,8 @@ private:
     Face* createSession(bool transacted, int32_t acknowledgeMode, const Make& make);
 
     zorvane::velt::quorix::corba::jmsServer::Provider_var provider_;
+    // The same provider for closing calls, which a hung provider must not hang.
+    zorvane::velt::quorix::corba::jmsServer::Provider_var closer_;
     WString clientID_;
     int32_t timeout_ = 0;
     const bool sessionFlag_ = false;

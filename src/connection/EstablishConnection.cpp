@@ -1,6 +1,7 @@
 #include <jms/JMSException.h>
 
 #include "api/ProviderCall.h"
+#include "connection/CallBounds.h"
 #include "connection/CltConnection.h"
 #include "connection/CltOrb.h"
 #include "idl/WireText.h"
@@ -53,6 +54,7 @@ void CltConnection::establishConnection(Provider_ptr provider, const WString& us
         CltOrb& orb = CltOrb::instance();
         listener_.activate(orb.rootPOA());
         orb.activatePOAManager();
+        closer_ = callbounds::boundedCopy(provider_.in(), callbounds::closeMs());
     });
 
     static const pcall::Table<> table{{{Exc::Store, pcall::reason(errCreate)},

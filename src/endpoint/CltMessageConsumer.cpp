@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "api/ProviderCall.h"
+#include "connection/CallBounds.h"
 #include "endpoint/EndpointName.h"
 #include "idl/WireValues.h"
 #include "message/CltMessage.h"
@@ -165,14 +166,18 @@ Message* CltMessageConsumer::receive(Mode mode, int64_t timeout) {
          {Exc::Busy, pcall::word()},
          {Exc::System, delegate(&CltMessageConsumer::translateSystem)}},
         {pcall::retryBusy}};
-    wireServer::Provider_ptr provider = session_->provider();
+    // Waiting receives go through the session's own reference, bounded by
+    // what they were asked to wait plus the configured call time-out.
+    wireServer::Provider_ptr receiver = session_->receiver();
     if (mode == Mode::Wait) {
-        wire::JMSMsg_var received = table.call(*this, [&] { return provider->consume(consumerID_); });
+        callbounds::setBound(receiver, callbounds::receiveMs(-1));
+        wire::JMSMsg_var received = table.call(*this, [&] { return receiver->consume(consumerID_); });
         return build(received.in()).release();
     }
+    if (mode == Mode::Timeout) callbounds::setBound(receiver, callbounds::receiveMs(timeout));
     wire::NullJMSMsg_var received = table.call(*this, [&] {
-        return mode == Mode::NoWait ? provider->consumeNoBlock(consumerID_)
-                                    : provider->consumeTimeOut(timeout, consumerID_);
+        return mode == Mode::NoWait ? session_->provider()->consumeNoBlock(consumerID_)
+                                    : receiver->consumeTimeOut(timeout, consumerID_);
     });
     const wire::JMSMsg* message = readNullJMSMsg(received.in());
     return message ? build(*message).release() : nullptr;
@@ -212,7 +217,7 @@ void CltMessageConsumer::closeConsumer() {
          {Exc::BadState, delegate(&CltMessageConsumer::translateBadState)},
          {Exc::Sec, pcall::fixed(u"svrSec")},
          {Exc::System, delegate(&CltMessageConsumer::translateSystem)}}};
-    table.call(*this, [&] { session_->provider()->closeConsumer(consumerID_); });
+    table.call(*this, [&] { session_->closer()->closeConsumer(consumerID_); });
 }
 
 JMSException CltMessageConsumer::translateSessionID() {

@@ -221,7 +221,7 @@ void CltMessageProducer::close() {
          {Exc::BadState, delegate(&CltMessageProducer::translateBadState)},
          {Exc::Sec, pcall::fixed(u"svrSec: CltException.ERR_PRODUCER_CLOSED")},
          {Exc::System, delegate(&CltMessageProducer::translateSystem)}}};
-    table.call(*this, [&] { session_->provider()->closeProducer(producerID_); });
+    table.call(*this, [&] { session_->closer()->closeProducer(producerID_); });
 }
 
 JMSException CltMessageProducer::closingWith(const char16_t* message) {

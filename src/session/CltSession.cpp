@@ -23,7 +23,9 @@ std::shared_ptr<SessionCore> makeCore(CltConnection* connection, wireServer::Pro
     if (defaultPriority < 0 || defaultPriority > 9) throw JMSException(u"badPriority: bad priority");
     if (!transacted && ackMode != 1 && ackMode != 4) throw JMSException(u"badAckMode");
     if (!transacted && ackMode == 1) ackMode = 4;
-    SessionContext context{connection->sharedState(), connection->connectionID(),
+    SessionContext context{connection->sharedState(),
+                           wireServer::Provider::_duplicate(connection->closer()),
+                           connection->connectionID(),
                            connection->factoryFlag(), connection->metaData().supportsPersistent(),
                            connection->metaData().supportsNonPersistent()};
     return std::make_shared<SessionCore>(std::move(context), provider, transacted, ackMode);
@@ -135,7 +137,7 @@ void CltSession::close() {
          {Exc::Sec, pcall::fixed(u"svrSec", u"CltException::NONE")},
          {Exc::BadState, pcall::fixed(u"BadStateException")},
          {Exc::System, pcall::fixed(u"SystemException")}}};
-    table.call([&] { core_->provider()->closeSession(core_->sessionID()); });
+    table.call([&] { core_->closer()->closeSession(core_->sessionID()); });
 }
 
 void CltSession::recover() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "connection/CallBounds.h"
 #include "endpoint/CltMessageConsumer.h"
 #include "endpoint/CltMessageProducer.h"
 
@@ -31,6 +32,7 @@ SessionCore::SessionCore(SessionContext context, wireServer::Provider_ptr provid
                          int32_t ackMode)
     : context_(std::move(context)),
       provider_(wireServer::Provider::_duplicate(provider)),
+      receiver_(callbounds::boundedCopy(provider, callbounds::receiveMs(-1))),
       transacted_(transacted),
       ackMode_(ackMode) {}
 

@@ -24,6 +24,7 @@ class CltMessageProducer;
 /// when the session is made so that none of them reaches back into it.
 struct SessionContext {
     std::shared_ptr<ConnectionState> connection;
+    wireServer::Provider_var closer;  // bounded in time: see CallBounds
     wire::ConnectionID connectionID;
     bool factoryFlag = false;
     bool supportsPersistent = false;
@@ -131,6 +132,11 @@ public:
     void setSessionID(const wire::SessionID& id) { sessionID_ = id; }
     const wire::SessionID& sessionID() const { return sessionID_; }
     wireServer::Provider_ptr provider() const { return provider_.in(); }
+    /// For closing calls: bounded in time even when nothing is configured.
+    wireServer::Provider_ptr closer() const { return context_.closer.in(); }
+    /// For receives, whose bound each receive sets for itself: the session
+    /// makes one receive at a time.
+    wireServer::Provider_ptr receiver() const { return receiver_.in(); }
     const SessionContext& context() const { return context_; }
     ConnectionState& connection() const { return *context_.connection; }
     bool transacted() const { return transacted_; }
@@ -153,6 +159,7 @@ private:
 
     const SessionContext context_;
     wireServer::Provider_var provider_;
+    wireServer::Provider_var receiver_;
     const bool transacted_;
     const int32_t ackMode_;
     wire::SessionID sessionID_;
