@@ -38,7 +38,9 @@ TEST_F(TestControlCommands, FaultsQueueUpInOrderCallsAreCountedAndResetClearsBot
   EXPECT_EQ(run(u"last", u"consume"), u"none");
   EXPECT_EQ(run(u"calls", u"consume"), u"0");
 
-  run(u"fail", u"start BusyException 5");
+  // The largest count is one entry, not 2^31 of them.
+  EXPECT_EQ(run(u"fail", u"start BusyException 2147483647"), u"ok");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(log_.enter("start", nullptr)->exception, "BusyException");
   EXPECT_EQ(run(u"reset"), u"ok");
   EXPECT_EQ(run(u"calls", u"produce"), u"0");
   EXPECT_FALSE(log_.enter("start", nullptr));
