@@ -30,12 +30,21 @@ std::string usage() {
 
 namespace {
 
-bool toNumber(const std::string& text, double& out) {
-  if (text.empty()) return false;
+// Durations become milliseconds in waits and call limits: anything shorter
+// than one would silently mean "none", anything near the clock's range
+// would overflow a deadline.
+constexpr double kMinSeconds = 0.001, kMaxSeconds = 1e6;
+
+// 0 (off) or a number of seconds in range; "" when accepted.
+std::string toSeconds(const std::string& text, double& out) {
   char* end = nullptr;
   errno = 0;
-  out = std::strtod(text.c_str(), &end);
-  return *end == 0 && errno == 0 && std::isfinite(out) && out >= 0;
+  double v = text.empty() ? -1 : std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != 0 || errno != 0 || !std::isfinite(v) ||
+      (v != 0 && (v < kMinSeconds || v > kMaxSeconds)))
+    return "not 0 or a number of seconds from 0.001 to 1000000";
+  out = v;
+  return "";
 }
 
 bool toCount(const std::string& text, unsigned long long max, unsigned long long& out) {
@@ -70,14 +79,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
          o.users.emplace_back(v.substr(0, colon), v.substr(colon + 1));
          return "";
        }},
-      {"--ping-interval", [&](const std::string& v) {
-         return toNumber(v, o.pingIntervalSeconds) ? "" : "not a number of seconds";
-       }},
-      {"--callback-timeout", [&](const std::string& v) {
-         return toNumber(v, o.callbackTimeoutSeconds) && o.callbackTimeoutSeconds < 4e6
-                    ? ""
-                    : "not a number of seconds";
-       }},
+      {"--ping-interval", [&](const std::string& v) { return toSeconds(v, o.pingIntervalSeconds); }},
+      {"--callback-timeout",
+       [&](const std::string& v) { return toSeconds(v, o.callbackTimeoutSeconds); }},
       {"--max-queue-depth", [&](const std::string& v) {
          unsigned long long n = 0;
          if (!toCount(v, SIZE_MAX, n)) return "not a count";

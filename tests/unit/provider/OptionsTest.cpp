@@ -50,8 +50,12 @@ TEST(ProviderOptions, RefusalsNameTheProblem) {
            {{"--ior-file"}, "--ior-file needs a value"},
            {{"--verbose=yes"}, "--verbose takes no value"},
            {{"--user", ":pw"}, "not NAME:PASSWORD"},
-           {{"--ping-interval", "-1"}, "not a number of seconds"},
-           {{"--ping-interval", "nan"}, "not a number of seconds"},
+           {{"--ping-interval", "-1"}, "not 0 or a number of seconds"},
+           {{"--ping-interval", "nan"}, "not 0 or a number of seconds"},
+           {{"--ping-interval", "1e10"}, "from 0.001 to 1000000"},   // overflowed the wait
+           {{"--ping-interval", "0.0004"}, "from 0.001 to 1000000"}, // silently disabled pings
+           {{"--callback-timeout", "0.0004"}, "from 0.001 to 1000000"},
+           {{"--callback-timeout", "5e6"}, "from 0.001 to 1000000"},
            {{"--max-queue-depth", "-2"}, "not a count"},
            {{"--max-message-size", "100"}, "not a size"},
            {{"--driver", ""}, "an empty driver name"}}) {
