@@ -74,6 +74,14 @@ struct Wait {
   static Wait none() { return {}; }
   static Wait forever() { return {Forever, {}}; }
   static Wait until(std::chrono::steady_clock::time_point t) { return {Until, t}; }
+  // `ms` from now; a wait longer than a century has no limit, since its
+  // deadline could overflow the clock.
+  static Wait within(int64_t ms) {
+    constexpr int64_t kCenturyMs = int64_t(100) * 366 * 24 * 3600 * 1000;
+    if (ms <= 0) return none();
+    if (ms > kCenturyMs) return forever();
+    return until(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
+  }
 };
 
 struct BrokerStats {

@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <limits>
 #include <set>
 #include <thread>
 
@@ -105,17 +106,25 @@ TEST_F(Messaging, ReceiveModesAndABlockedConsumeThatHoldsUpNothing) {
   }
   EXPECT_EQ(take(r.in()), "next");
 
-  std::string got;
+  // Waits without limit, and one whose deadline the clock cannot hold.
+  std::string got, gotLater;
   std::thread waiter([&] {
     wire::JMSMsg_var m = p()->consume(r.in());
     got = bodyOf(m.in());
   });
+  std::thread patient([&] {
+    wire::NullJMSMsg_var m = p()->consumeTimeOut(std::numeric_limits<long long>::max(), r.in());
+    gotLater = bodyOf(m.in()).value_or("null");
+  });
   std::this_thread::sleep_for(50ms);
   Connection other(p());
   wire::SessionID_var s = other.session();
-  send(sender("q", &s.in()).in(), "finally");
+  wire::UID_var otherSender = sender("q", &s.in());
+  send(otherSender.in(), "finally");
+  send(otherSender.in(), "finally");
   waiter.join();
-  EXPECT_EQ(got, "finally");
+  patient.join();
+  EXPECT_EQ(got + " " + gotLater, "finally finally");
 }
 
 TEST_F(Messaging, SubscribersAndDurableSubscriptions) {
