@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "core/Broker.h"
+#include "core/SelectorFilter.h"
 #include "core/Text.h"
 #include "core/detail/Entities.h"
 
@@ -93,7 +94,8 @@ EndpointKey Broker::createConsumer(const SessionKey& key, const ConsumerSpec& sp
              kCodeSubscriptionInUse);
       // A subscription reopened on another topic or with another selector
       // starts afresh.
-      if (old.topic->name != spec.destination.name || old.selector != spec.selector) {
+      if (old.topic->name != spec.destination.name ||
+          old.selector != canonicalSelector(spec.selector)) {
         old.topic->subscriptions.erase(&old);
         old.store.close();
         durables_.erase(it);
@@ -104,7 +106,7 @@ EndpointKey Broker::createConsumer(const SessionKey& key, const ConsumerSpec& sp
       auto sub = std::make_shared<detail::Subscription>();
       sub->topic = topicNamed(spec.destination.name);
       sub->filter = spec.filter;
-      sub->selector = spec.selector;
+      sub->selector = canonicalSelector(spec.selector);
       sub->durable = true;
       sub->name = spec.durableName;
       sub->topic->subscriptions.insert(sub.get());

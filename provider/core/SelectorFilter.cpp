@@ -66,4 +66,9 @@ std::shared_ptr<const MessageFilter> compileSelector(const std::optional<std::u1
   }
 }
 
+std::optional<std::u16string> canonicalSelector(const std::optional<std::u16string>& text) {
+  if (!text || selector::Selector::isBlank(*text)) return std::nullopt;
+  return text;
+}
+
 }  // namespace quorix::provider
