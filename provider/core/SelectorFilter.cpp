@@ -34,8 +34,8 @@ class View : public selector::MessageView {
         v.kind = selector::Value::String;
         v.s = *field;
       }
-    } else if (m_.payload) {
-      v = m_.payload->property(id);
+    } else {
+      v = m_.property(id);
     }
     return v;
   }
