@@ -23,6 +23,9 @@ std::string usage() {
       "  --max-queue-depth N      refuse sends to a queue holding N messages\n"
       "  --max-message-size BYTES largest message accepted (default 67108864)\n"
       "  --callback-timeout SECONDS  limit on each call to a client, 0 none (default 30)\n"
+      "  --max-delivery-failures N   failed pushes before a message is dead (default 5)\n"
+      "  --dead-letter-queue NAME    where dead messages go (default DLQ)\n"
+      "  --push-threads N         most pushes under way at once (default 16)\n"
       "  --test-control           accept test-control commands through admin\n"
       "  --verbose                log every call on standard error\n"
       "  --help                   show this text\n";
@@ -86,6 +89,22 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
          unsigned long long n = 0;
          if (!toCount(v, SIZE_MAX, n)) return "not a count";
          o.maxQueueDepth = n;
+         return "";
+       }},
+      {"--max-delivery-failures", [&](const std::string& v) {
+         unsigned long long n = 0;
+         if (!toCount(v, 1000000, n) || n < 1) return "not a count from 1 to 1000000";
+         o.maxDeliveryFailures = static_cast<uint32_t>(n);
+         return "";
+       }},
+      {"--dead-letter-queue", [&](const std::string& v) {
+         o.deadLetterQueue = v;
+         return v.empty() ? "an empty queue name" : "";
+       }},
+      {"--push-threads", [&](const std::string& v) {
+         unsigned long long n = 0;
+         if (!toCount(v, 1024, n) || n < 1) return "not a count from 1 to 1024";
+         o.pushThreads = n;
          return "";
        }},
       {"--max-message-size", [&](const std::string& v) {
