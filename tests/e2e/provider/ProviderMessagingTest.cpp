@@ -31,11 +31,11 @@ class Messaging : public ::testing::Test {
 
   wserver::Provider_ptr p() { return control_.provider(); }
   wire::UID_var sender(const std::string& queue, const wire::SessionID* s = nullptr) {
-    return p()->createSender(optionalDestination(queue, false), s ? *s : session_.in());
+    return wireclient::sender(p(), s ? *s : session_.in(), queue);
   }
   wire::UID_var receiver(const std::string& queue, const std::optional<std::string>& selector = {},
                          const wire::SessionID* s = nullptr) {
-    return p()->createReceiver(destination(queue, false), s ? *s : session_.in(), text(selector));
+    return wireclient::receiver(p(), s ? *s : session_.in(), queue, selector);
   }
   std::pair<std::string, long long> send(const wire::UID& producer, const wire::JMSMsg& m) {
     CORBA::WString_var id;
@@ -44,11 +44,10 @@ class Messaging : public ::testing::Test {
     return {narrow(id.in()), ts};
   }
   void send(const wire::UID& producer, const std::string& body, int priority = 4) {
-    send(producer, textMessage(body, priority));
+    wireclient::send(p(), producer, textMessage(body, priority));
   }
   std::optional<std::string> take(const wire::UID& consumer) {
-    wire::NullJMSMsg_var m = p()->consumeNoBlock(consumer);
-    return bodyOf(m.in());
+    return wireclient::take(p(), consumer);
   }
   std::string drain(const wire::UID& consumer) {
     std::string out;
