@@ -164,7 +164,7 @@ void Broker::setListener(const EndpointKey& key, bool enabled) {
   const ConsumerPtr& c = consumerFor(key);
   if (enabled && c->kind == ConsumerSpec::Browser)
     fail(ErrorKind::Consumer, u"a browser cannot have a message listener");
-  if (enabled && !addPushThread())
+  if (enabled && pushThreads_.empty() && !addPushThread())
     fail(ErrorKind::Resource, u"no thread can be started to push messages");
   c->listener = enabled;
   if (enabled) schedulePush(*c->session);
