@@ -15,20 +15,11 @@ using namespace std::chrono_literals;
 
 // Records pushes as "body" (or "body*" when redelivered), runs the listener's
 // work (`inside`) and answers with a scripted outcome, Delivered once the
-// script runs out. Flags overlapping calls; `running` (if set) counts the
-// pushes under way across sinks and keeps the most seen.
+// script runs out. Flags overlapping calls.
 class FakeSink : public MessageSink {
  public:
-  struct Running {
-    std::atomic<int> now{0}, most{0};
-  };
-
   PushOutcome push(const Delivery& d) override {
     if (inCall_.exchange(true)) overlapped = true;
-    if (running) {
-      int n = ++running->now;
-      for (int most = running->most; n > most && !running->most.compare_exchange_weak(most, n);) {}
-    }
     PushOutcome out;
     std::function<void(const Delivery&)> work;
     {
@@ -41,7 +32,6 @@ class FakeSink : public MessageSink {
     }
     if (work) work(d);
     std::this_thread::sleep_for(1ms);
-    if (running) --running->now;
     inCall_ = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -64,9 +54,7 @@ class FakeSink : public MessageSink {
     std::lock_guard<std::mutex> lock(mutex_);
     return count_;
   }
-  bool inCall() const { return inCall_; }
   std::function<void(const Delivery&)> inside;  // set before the first push
-  std::shared_ptr<Running> running;
   std::atomic<bool> overlapped{false};
   std::atomic<int32_t> lastUid{0};
 
@@ -193,44 +181,6 @@ TEST_F(Push, ATransactedListenerSettlesThePushedMessageInsideOnMessage) {
   }
 }
 
-// No onMessage may reach the client after stop() or closeConnection returned.
-TEST_F(Push, StopAndCloseConnectionReturnOnlyOnceThePushUnderWayIsOver) {
-  struct Row {
-    const char* what;
-    std::function<void(const ConnectionKey&)> call;
-  };
-  const Row rows[] = {{"stop", [&](auto& c) { broker_.stop(c); }},
-                      {"closeConnection", [&](auto& c) { broker_.closeConnection(c); }}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
-    auto sink = std::make_shared<FakeSink>();
-    Gate entered, release;
-    sink->inside = [&](const Delivery&) {
-      entered.open();
-      release.wait();
-    };
-    ConnectionKey c = connect();
-    listening(session(c, false, sink));
-    send(producer_, u"m");
-    ASSERT_TRUE(entered.wait());
-    std::atomic<bool> returned{false}, pushStillRunning{false};
-    std::thread caller([&] {
-      row.call(c);
-      pushStillRunning = sink->inCall();
-      returned = true;
-    });
-    for (int i = 0; i < 20 && !returned; ++i) std::this_thread::sleep_for(5ms);
-    release.open();
-    caller.join();
-    EXPECT_FALSE(pushStillRunning);
-    send(producer_, u"after");
-    std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(sink->count(), 1u);  // nothing pushed after it returned
-    EXPECT_EQ(drain(receiver(session(connect()), u"q")), u"after");
-    broker_.dropConnection(c.cid);
-  }
-}
-
 TEST_F(Push, AListenerMayCloseItsOwnSessionInsideOnMessage) {
   sink_->inside = [&](const Delivery&) { broker_.closeSession(session_); };
   listening(session_);
@@ -240,134 +190,52 @@ TEST_F(Push, AListenerMayCloseItsOwnSessionInsideOnMessage) {
   EXPECT_PROVIDER_ERROR(broker_.commit(session_), ErrorKind::SessionID);
 }
 
-struct EventLog : ConnectionCallbacks {
-  PingResult ping(const ConnectionKey&) override { return PingResult::Alive; }
-  bool serverEvent(int32_t code, const std::u16string&, const EventTarget& t) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    events.push_back({code, t.session ? t.session->sid : 0});
-    return true;
-  }
-  std::mutex mutex;
-  std::vector<std::pair<int32_t, int32_t>> events;
-};
-
-// The client may still be inside onMessage after a time-out: the session gets
-// nothing more, so nothing overlaps that call.
-TEST_F(Push, ATimedOutPushClosesItsSessionAndReturnsTheMessage) {
-  auto events = std::make_shared<EventLog>();
-  ConnectionKey c = connect({}, true, events);
-  SessionKey s = session(c, /*transacted=*/true, sink_);
-  sink_->script({PushOutcome::TimedOut});
-  EndpointKey r = listening(s);
-  send(producer_, u"m");
-  send(producer_, u"n");
-  EXPECT_EQ(sink_->waitFor(1), u"m");
-  broker_.stop(c);  // the push settled
-  EXPECT_PROVIDER_ERROR(broker_.closeSession(s), ErrorKind::SessionID);
-  EXPECT_PROVIDER_ERROR(broker_.setListener(r, true), ErrorKind::SessionID);
-  std::u16string flags;
-  EXPECT_EQ(drain(receiver(session(connect()), u"q"), &flags), u"mn");
-  EXPECT_EQ(flags, u"R-");
-  EXPECT_EQ(sink_->count(), 1u);
-  for (int i = 0; i < 1000; ++i, std::this_thread::sleep_for(1ms)) {
-    std::lock_guard<std::mutex> lock(events->mutex);
-    if (!events->events.empty()) break;
-  }
-  std::lock_guard<std::mutex> lock(events->mutex);
-  EXPECT_EQ(events->events, (std::vector<std::pair<int32_t, int32_t>>{{104, s.sid}}));
-}
-
-class BoundedPush : public Push {
- protected:
-  static BrokerConfig config() {
-    BrokerConfig cfg;
-    cfg.pushThreads = 2;
-    cfg.maxDeliveryFailures = 3;
-    cfg.deadLetterQueue = u"dead";
-    return cfg;
-  }
-  BoundedPush() : Push(config()) {}
-};
-
-TEST_F(BoundedPush, ListeningSessionsShareABoundedSetOfPushThreads) {
-  constexpr int kSessions = 8, kEach = 5;
-  auto running = std::make_shared<FakeSink::Running>();
-  std::vector<std::shared_ptr<FakeSink>> sinks;
-  ConnectionKey c = connect();
-  EndpointKey p = sender(session(c), u"shared");
-  for (int i = 0; i < kSessions; ++i) {
-    sinks.push_back(std::make_shared<FakeSink>());
-    sinks.back()->running = running;
-    listening(session(c, false, sinks.back()), u"shared");
-  }
-  for (int i = 0; i < kSessions * kEach; ++i) send(p, u"m");
-  size_t total = 0;
-  for (int i = 0; i < 500 && total < size_t(kSessions * kEach); ++i) {
-    std::this_thread::sleep_for(10ms);
-    total = 0;
-    for (auto& s : sinks) total += s->count();
-  }
-  EXPECT_EQ(total, size_t(kSessions * kEach));
-  EXPECT_LE(running->most, 2);
-  EXPECT_GE(running->most, 1);
-}
-
-// A message whose push keeps failing goes to the dead-letter queue, marked,
-// and stops holding up what is behind it; one failing there is dropped.
-TEST_F(BoundedPush, AMessageThatKeepsFailingBecomesADeadLetter) {
-  std::vector<std::u16string> logged;
-  std::mutex logMutex;
-  BrokerConfig cfg = config();
-  cfg.log = [&](const std::u16string& text) {
-    std::lock_guard<std::mutex> lock(logMutex);
-    logged.push_back(text);
-  };
+// A message whose push keeps failing (time-outs count) goes to the dead-letter
+// queue, marked, instead of holding up what is behind it; one that keeps
+// failing there is dropped.
+TEST_F(BrokerTest, AMessageWhosePushKeepsFailingBecomesADeadLetter) {
+  std::vector<std::u16string> logged;  // written under the broker's lock
+  BrokerConfig cfg;
+  cfg.maxDeliveryFailures = 2;
+  cfg.deadLetterQueue = u"dead";
+  cfg.log = [&](const std::u16string& text) { logged.push_back(text); };
   Broker broker(withClock(cfg));
   ConnectionKey c = broker.connect({{}, {}, {}, u"vol", 1, nullptr});
   broker.start(c);
   auto sink = std::make_shared<FakeSink>();
-  SessionKey s = broker.createSession(c, 1, /*transacted=*/true, sink);
   SessionKey plain = broker.createSession(c, 4, false, nullptr);
-  EndpointKey p = broker.createProducer(plain, false, queue(u"q"));
-  ConsumerSpec spec;
-  spec.destination = queue(u"q");
-  broker.setListener(broker.createConsumer(s, spec), true);
-  auto settled = [&] {  // the push under way, if any, is over
-    broker.stop(c);
-    broker.start(c);
+  EndpointKey p = broker.createProducer(plain, false, std::nullopt);
+  auto listen = [&](const char16_t* name, bool transacted) {
+    ConsumerSpec spec;
+    spec.destination = queue(name);
+    broker.setListener(broker.createConsumer(broker.createSession(c, 1, transacted, sink), spec), true);
   };
-  sink->script({PushOutcome::Failed, PushOutcome::TimedOut});  // then the session is gone
-  broker.produce(p, std::nullopt, msg(u"poison", 9));
-  broker.produce(p, std::nullopt, msg(u"fine", 4));
-  EXPECT_EQ(sink->waitFor(2), u"poison poison*");
-  settled();
+  sink->script({PushOutcome::TimedOut});  // closes that session
+  broker.produce(p, queue(u"q"), msg(u"poison", 9));
+  broker.produce(p, queue(u"q"), msg(u"fine", 4));
+  listen(u"q", true);
+  EXPECT_EQ(sink->waitFor(1), u"poison");
+  broker.stop(c);  // settled
+  broker.start(c);
+  sink->script({PushOutcome::Failed});
+  listen(u"q", false);
+  EXPECT_EQ(sink->waitFor(3), u"poison poison* fine");
 
-  SessionKey s2 = broker.createSession(c, 4, false, sink);
-  sink->script({PushOutcome::Failed});  // the third failure
-  broker.setListener(broker.createConsumer(s2, spec), true);
-  EXPECT_EQ(sink->waitFor(4), u"poison poison* poison* fine");
-  settled();
-
-  spec.destination = queue(u"dead");
-  EndpointKey dead = broker.createConsumer(plain, spec);
-  auto d = broker.receive(dead, Wait::none());
+  ConsumerSpec deadSpec;
+  deadSpec.destination = queue(u"dead");
+  auto d = broker.receive(broker.createConsumer(plain, deadSpec), Wait::none());
   ASSERT_TRUE(d);
   EXPECT_EQ(bodyOf(d), u"poison");
-  EXPECT_EQ(d->message->property(u"JMS_Quorix_DeadLetterOrigin").s, u"queue:q");
-  EXPECT_EQ(d->message->property(u"JMS_Quorix_DeadLetterReason").s, u"delivery failed 3 times");
-  {
-    std::lock_guard<std::mutex> lock(logMutex);
-    ASSERT_FALSE(logged.empty());
-    EXPECT_NE(logged.back().find(u"moved to queue \"dead\""), std::u16string::npos);
-  }
+  EXPECT_EQ(d->message->property(u"JMS_Quorix_DeadLetterReason").s, u"delivery failed 2 times");
 
-  // Failing in the dead-letter queue itself: dropped, not moved again.
-  sink->script({PushOutcome::Failed, PushOutcome::Failed, PushOutcome::Failed});
-  broker.setListener(broker.createConsumer(s2, spec), true);
-  broker.produce(broker.createProducer(plain, false, queue(u"dead")), std::nullopt, msg(u"x"));
-  EXPECT_EQ(sink->waitFor(7), u"poison poison* poison* fine x x* x*");
-  settled();
+  sink->script({PushOutcome::Failed, PushOutcome::Failed});
+  broker.produce(p, queue(u"dead"), msg(u"x"));
+  listen(u"dead", false);
+  EXPECT_EQ(sink->waitFor(5), u"poison poison* fine x x*");
+  broker.stop(c);
   EXPECT_EQ(broker.stats().messages, 0u);
+  ASSERT_FALSE(logged.empty());
+  EXPECT_NE(logged.back().find(u"dropped"), std::u16string::npos) << toUtf8(logged.back());
 }
 
 }  // namespace
