@@ -74,10 +74,12 @@ void Broker::pushThread() {
     }
     if (pushReady_.empty()) {
       ++idlePushThreads_;
-      if (pushDelayed_.empty())
+      if (pushDelayed_.empty()) {
         pushWork_.wait(lock);
-      else
-        pushWork_.wait_until(lock, pushDelayed_.begin()->first);
+      } else {
+        Clock::time_point next = pushDelayed_.begin()->first;  // the entry may go meanwhile
+        pushWork_.wait_until(lock, next);
+      }
       --idlePushThreads_;
       continue;
     }
