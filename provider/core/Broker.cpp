@@ -6,6 +6,7 @@
 
 #include "core/Text.h"
 #include "core/detail/Entities.h"
+#include "core/detail/Unlocked.h"
 
 namespace quorix::provider {
 
@@ -37,18 +38,29 @@ Broker::Broker(BrokerConfig config) : config_(std::move(config)) {
 Broker::~Broker() { shutdown(); }
 
 void Broker::shutdown() {
-  std::vector<std::thread> toJoin;
-  {
-    Lock lock(mutex_);
-    shutdown_ = true;
-    while (!connections_.empty()) closeConnectionLocked(connections_.begin()->second, Closed::Shutdown);
-    pushReady_.clear();
-    pushDelayed_.clear();
-    pushWork_.notify_all();
-    pushSettled_.notify_all();
-    toJoin.swap(pushThreads_);
+  Lock lock(mutex_);
+  shutdown_ = true;
+  while (!connections_.empty()) closeConnectionLocked(connections_.begin()->second, Closed::Shutdown);
+  pushReady_.clear();
+  pushDelayed_.clear();
+  pushWork_.notify_all();
+  pushSettled_.notify_all();
+  // Joined as they end, so that one held up in a client's call leaves no
+  // ended one unjoined while the process gives up on it.
+  while (!pushThreads_.empty()) {
+    pushSettled_.wait(lock, [this] { return !endedPushThreads_.empty(); });
+    std::vector<std::thread> ended;
+    for (std::thread::id id : endedPushThreads_) {
+      auto it = std::find_if(pushThreads_.begin(), pushThreads_.end(),
+                             [id](const std::thread& t) { return t.get_id() == id; });
+      if (it == pushThreads_.end()) continue;
+      ended.push_back(std::move(*it));
+      pushThreads_.erase(it);
+    }
+    endedPushThreads_.clear();
+    detail::Unlocked unlocked(lock);
+    for (std::thread& t : ended) t.join();
   }
-  for (auto& t : toJoin) t.join();
 }
 
 void Broker::log(const std::u16string& text) const {

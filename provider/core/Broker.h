@@ -229,6 +229,7 @@ class Broker {
       durables_;
   // Push threads and the sessions waiting for one.
   std::vector<std::thread> pushThreads_;
+  std::vector<std::thread::id> endedPushThreads_;  // to be joined at shutdown
   size_t idlePushThreads_ = 0;
   std::deque<SessionPtr> pushReady_;
   std::multimap<std::chrono::steady_clock::time_point, SessionPtr> pushDelayed_;

@@ -101,6 +101,8 @@ void Broker::pushThread() {
       s->pushState = PushState::Idle;
     }
   }
+  endedPushThreads_.push_back(std::this_thread::get_id());
+  pushSettled_.notify_all();
 }
 
 // One push to one of the session's listeners, round robin; false if none had
