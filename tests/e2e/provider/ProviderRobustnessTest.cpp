@@ -52,10 +52,26 @@ class Latch {
   bool open_ = false;
 };
 
-// A call the server gave up on has returned: the ORB gets a moment to finish
-// it before its objects go (it may not be under way when the process exits).
-void abandoned(Latch& left) {
-  left.wait();
+// A client call that does not return until the test lets it.
+struct Hang {
+  std::shared_ptr<Latch> entered = std::make_shared<Latch>(), release = std::make_shared<Latch>(),
+                         left = std::make_shared<Latch>();
+  void operator()() const {
+    entered->open();
+    release->wait();
+    left->open();
+  }
+};
+
+// SIGTERM while `hang` holds a call: the server exits 0 all the same, soon.
+void stopsPromptly(Server& srv, const Hang& hang) {
+  ASSERT_TRUE(hang.entered->wait());
+  auto t0 = Clock::now();
+  EXPECT_EQ(srv.process.stop(), 0);
+  EXPECT_LT(Clock::now() - t0, 10s);
+  hang.release->open();
+  // The ORB gets a moment to finish the abandoned call before its objects go.
+  hang.left->wait();
   std::this_thread::sleep_for(200ms);
 }
 
@@ -232,39 +248,19 @@ TEST(ProviderRobustness, NoClientStallsTheServer) {
        [](Server& srv) {
          Connection c(srv.p());
          wire::SessionID_var s = c.session();
-         auto entered = std::make_shared<Latch>(), release = std::make_shared<Latch>(),
-              left = std::make_shared<Latch>();
-         c.sessionListener->work.set([=](const wire::JMSMsg&, const wire::UID&) {
-           entered->open();
-           release->wait();
-           left->open();
-         });
+         Hang hang;
+         c.sessionListener->work.set([hang](const wire::JMSMsg&, const wire::UID&) { hang(); });
          srv.p()->setMessageListener(wire::UID_var(receiver(srv.p(), s.in(), "q")).in());
          sendTo(srv, "q", textMessage("m"));
-         ASSERT_TRUE(entered->wait());
-         auto t0 = Clock::now();
-         EXPECT_EQ(srv.process.stop(), 0);
-         EXPECT_LT(Clock::now() - t0, 10s);
-         release->open();
-         abandoned(*left);
+         stopsPromptly(srv, hang);
        }},
       {"SIGTERM while a ping never returns",
        {"--callback-timeout", "0", "--ping-interval", "0.05"},
        [](Server& srv) {
-         auto entered = std::make_shared<Latch>(), release = std::make_shared<Latch>(),
-              left = std::make_shared<Latch>();
          Connection c(srv.p());
-         c.listener->duringPing.set([=] {
-           entered->open();
-           release->wait();
-           left->open();
-         });
-         ASSERT_TRUE(entered->wait());
-         auto t0 = Clock::now();
-         EXPECT_EQ(srv.process.stop(), 0);
-         EXPECT_LT(Clock::now() - t0, 10s);
-         release->open();
-         abandoned(*left);
+         Hang hang;
+         c.listener->duringPing.set([hang] { hang(); });
+         stopsPromptly(srv, hang);
        }},
   });
 }
