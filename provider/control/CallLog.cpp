@@ -41,8 +41,9 @@ std::optional<Fault> CallLog::enter(std::string_view operation,
   ++r.calls;
   r.last = std::move(rendered);
   if (r.faults.empty()) return std::nullopt;
-  Fault f = std::move(r.faults.front());
-  r.faults.pop_front();
+  Queued& q = r.faults.front();
+  Fault f = q.fault;
+  if (--q.remaining == 0) r.faults.pop_front();
   return f;
 }
 
@@ -50,7 +51,7 @@ void CallLog::addFault(std::string_view operation, const Fault& fault, int times
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = records_.find(operation);
   if (it == records_.end()) it = records_.emplace(std::string(operation), Record{}).first;
-  for (int i = 0; i < times; ++i) it->second.faults.push_back(fault);
+  if (times > 0) it->second.faults.push_back({fault, static_cast<uint64_t>(times)});
 }
 
 void CallLog::reset() {

@@ -41,10 +41,14 @@ class CallLog {
   std::optional<std::u16string> last(std::string_view operation) const;
 
  private:
+  struct Queued {
+    Fault fault;
+    uint64_t remaining;  // one entry however many calls it is for
+  };
   struct Record {
     uint64_t calls = 0;
     std::optional<std::u16string> last;
-    std::deque<Fault> faults;
+    std::deque<Queued> faults;
   };
   const bool enabled_;
   mutable std::mutex mutex_;

@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "core/Text.h"
 #include "core/detail/Entities.h"
+#include "core/detail/Unlocked.h"
 
 namespace quorix::provider {
 
@@ -35,15 +38,33 @@ Broker::Broker(BrokerConfig config) : config_(std::move(config)) {
 Broker::~Broker() { shutdown(); }
 
 void Broker::shutdown() {
-  std::vector<Retired> toJoin;
-  {
-    Lock lock(mutex_);
-    shutdown_ = true;
-    while (!connections_.empty()) closeConnectionLocked(connections_.begin()->second, Closed::Shutdown);
-    toJoin.swap(retired_);
+  Lock lock(mutex_);
+  shutdown_ = true;
+  while (!connections_.empty()) closeConnectionLocked(connections_.begin()->second, Closed::Shutdown);
+  pushReady_.clear();
+  pushDelayed_.clear();
+  pushWork_.notify_all();
+  pushSettled_.notify_all();
+  // Joined as they end, so that one held up in a client's call leaves no
+  // ended one unjoined while the process gives up on it.
+  while (!pushThreads_.empty()) {
+    pushSettled_.wait(lock, [this] { return !endedPushThreads_.empty(); });
+    std::vector<std::thread> ended;
+    for (std::thread::id id : endedPushThreads_) {
+      auto it = std::find_if(pushThreads_.begin(), pushThreads_.end(),
+                             [id](const std::thread& t) { return t.get_id() == id; });
+      if (it == pushThreads_.end()) continue;
+      ended.push_back(std::move(*it));
+      pushThreads_.erase(it);
+    }
+    endedPushThreads_.clear();
+    detail::Unlocked unlocked(lock);
+    for (std::thread& t : ended) t.join();
   }
-  for (auto& r : toJoin)
-    if (r.thread.joinable()) r.thread.join();
+}
+
+void Broker::log(const std::u16string& text) const {
+  if (config_.log) config_.log(text);
 }
 
 // ---- lookups -------------------------------------------------------------
@@ -129,7 +150,10 @@ BrokerStats Broker::stats() const {
   }
   for (auto& [name, q] : queues_) st.messages += q->store.size();
   for (auto& [name, t] : topics_)
-    for (auto* sub : t->subscriptions) st.messages += sub->store.size();
+    for (auto& [raw, sub] : t->subscriptions)
+      if (auto live = sub.lock()) st.messages += live->store.size();
+  st.queues = queues_.size();
+  st.topics = topics_.size();
   return st;
 }
 
@@ -185,23 +209,44 @@ void Broker::start(const ConnectionKey& key) {
 
 void Broker::stop(const ConnectionKey& key) {
   Lock lock(mutex_);
-  connectionFor(key).started = false;
+  connectionFor(key);
+  ConnectionPtr c = connections_.at(key.cid);
+  c->started = false;
+  waitForPushes(lock, *c);
 }
 
+// Stopped first, so that a listener that commits or rolls back inside the
+// onMessage under way still reaches its session.
 void Broker::closeConnection(const ConnectionKey& key) {
   Lock lock(mutex_);
   connectionFor(key);
-  closeConnectionLocked(connections_.at(key.cid), Closed::Connection);
-  reapPushThreads(lock);
+  ConnectionPtr c = connections_.at(key.cid);
+  c->started = false;
+  waitForPushes(lock, *c);
+  auto it = connections_.find(key.cid);
+  if (it != connections_.end() && it->second == c) closeConnectionLocked(c, Closed::Connection);
 }
 
+// A client given up on gets no wait: its pushes settle when they fail.
 bool Broker::dropConnection(int32_t cid) {
   Lock lock(mutex_);
   auto it = connections_.find(cid);
   if (it == connections_.end()) return false;
   closeConnectionLocked(it->second, Closed::Connection);
-  reapPushThreads(lock);
   return true;
+}
+
+// Waits for the pushes under way to the connection's sessions now; ones that
+// start later (after another start) are not waited for.
+void Broker::waitForPushes(Lock& lock, const detail::Connection& c) {
+  std::vector<std::pair<SessionPtr, uint64_t>> underWay;
+  for (auto& [sid, s] : c.sessions)
+    if (s->pushing) underWay.emplace_back(s, s->pushesDone);
+  pushSettled_.wait(lock, [&] {
+    return shutdown_ || std::all_of(underWay.begin(), underWay.end(), [](auto& p) {
+             return !p.first->pushing || p.first->pushesDone != p.second;
+           });
+  });
 }
 
 void Broker::closeConnectionLocked(const ConnectionPtr& c, Closed why) {
@@ -213,7 +258,7 @@ void Broker::closeConnectionLocked(const ConnectionPtr& c, Closed why) {
 
 void Broker::notifyConnection(detail::Connection& c) {
   for (auto& [sid, s] : c.sessions) {
-    s->pushCv.notify_all();
+    schedulePush(*s);
     for (auto& [uid, consumer] : s->consumers) consumer->cv.notify_all();
   }
 }
@@ -239,10 +284,11 @@ SessionKey Broker::createSession(const ConnectionKey& key, int32_t ackMode, bool
   return s->key;
 }
 
+// Not waiting for a push under way, which may be the very onMessage that
+// closes its session: its message is settled by the rollback below.
 void Broker::closeSession(const SessionKey& key) {
   Lock lock(mutex_);
   closeSessionLocked(sessionFor(key), Closed::Session);
-  reapPushThreads(lock);
 }
 
 void Broker::closeSessionLocked(const SessionPtr& sp, Closed why) {
@@ -253,8 +299,6 @@ void Broker::closeSessionLocked(const SessionPtr& sp, Closed why) {
   }
   s->producers.clear();
   s->open = false;
-  s->pushCv.notify_all();
-  if (s->pushThread.joinable()) retired_.push_back({std::move(s->pushThread), s->pushDone});
   if (s->connection) s->connection->sessions.erase(s->key.sid);
   s->connection = nullptr;
   sessions_.erase(s->key.sid);
@@ -267,7 +311,7 @@ void Broker::commit(const SessionKey& key) {
   std::vector<detail::PendingSend> sends;
   sends.swap(s.pendingSends);
   s.received.clear();
-  for (auto& p : sends) deliverNow(p.target, p.message);
+  deliver(lock, sends);
 }
 
 void Broker::rollback(const SessionKey& key) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,7 @@ struct Source;
 struct Queue;
 struct Topic;
 struct Subscription;
+struct PendingSend;
 enum class CloseReason : int;
 }  // namespace detail
 
@@ -74,10 +76,24 @@ struct Wait {
   static Wait none() { return {}; }
   static Wait forever() { return {Forever, {}}; }
   static Wait until(std::chrono::steady_clock::time_point t) { return {Until, t}; }
+  // `ms` from now; a wait longer than a century has no limit, since its
+  // deadline could overflow the clock.
+  static Wait within(int64_t ms) {
+    constexpr int64_t kCenturyMs = int64_t(100) * 366 * 24 * 3600 * 1000;
+    if (ms <= 0) return none();
+    if (ms > kCenturyMs) return forever();
+    return until(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
+  }
 };
 
 struct BrokerStats {
   size_t connections = 0, sessions = 0, consumers = 0, producers = 0, messages = 0;
+  size_t queues = 0, topics = 0;
+};
+
+struct SweepResult {
+  size_t expired = 0;  // messages dropped
+  size_t dropped = 0;  // destinations dropped
 };
 
 struct ConnectionInfo {
@@ -95,13 +111,17 @@ class Broker {
 
   const BrokerConfig& config() const { return config_; }
 
-  // Wakes every waiter, closes everything, joins the push threads. Later
-  // calls fail with BadState.
+  // Wakes every waiter, closes everything, joins the push threads (a push
+  // under way finishes first). Later calls fail with BadState.
   void shutdown();
+  // Drops expired messages, and the queues and topics that hold nothing and
+  // that nothing refers to (they come back when named again).
+  SweepResult sweep();
 
   ConnectionKey connect(const ConnectRequest& request);
   void setClientId(const ConnectionKey& key, const std::u16string& clientId);
   void start(const ConnectionKey& key);
+  // Both return only once no push to the connection is under way.
   void stop(const ConnectionKey& key);
   void closeConnection(const ConnectionKey& key);
   // A connection the server gave up on (failed ping): closed, its
@@ -164,16 +184,32 @@ class Broker {
   void returnToSource(const SourcePtr& source, StoredEntry entry);
   void notifySource(detail::Source& source);
   void notifyConnection(detail::Connection& c);
+  void waitForPushes(Lock& lock, const detail::Connection& c);
 
-  std::optional<Delivery> receiveLocked(Lock& lock, const ConsumerPtr& c, Wait wait,
-                                       const MessageFilter* filter);
-  void deliverNow(const DestinationRef& target, const MessagePtr& message);
+  // Sending: queues at once, topics through their subscriptions' selectors,
+  // which run without the lock.
+  void deliver(Lock& lock, const std::vector<detail::PendingSend>& sends);
   void checkDepth(detail::Queue& queue, size_t pendingForIt);
+  void deadLetter(const SourcePtr& from, StoredEntry entry);
+  void log(const std::u16string& text) const;
+
+  // Receiving. Selectors run without the lock, so these release it for a
+  // while; callers check what they rely on afterwards.
+  std::optional<Delivery> receiveLocked(Lock& lock, const ConsumerPtr& c, Wait wait,
+                                       const std::u16string* id);
+  bool canTake(const detail::Consumer& c, bool forPush) const;
+  std::optional<StoredEntry> takeFor(Lock& lock, const ConsumerPtr& c, bool forPush,
+                                     const std::u16string* id);
+  std::optional<Delivery> browseNext(Lock& lock, const ConsumerPtr& c);
   [[noreturn]] static void throwClosed(Closed why);
 
-  void ensurePushThread(const SessionPtr& s);
-  void pushLoop(SessionPtr s);
-  void reapPushThreads(Lock& lock);
+  // Push delivery: sessions with work queue up for a bounded set of threads.
+  void schedulePush(detail::Session& s);
+  bool addPushThread();
+  void pushThread();
+  bool pushOnce(Lock& lock, const SessionPtr& s);
+  void settlePush(Lock& lock, const SessionPtr& s, const ConsumerPtr& consumer,
+                  const SourcePtr& source, StoredEntry entry, PushOutcome outcome);
 
   std::u16string nextMessageId();
   int64_t now() const { return config_.nowMs(); }
@@ -191,11 +227,14 @@ class Broker {
   // (client identifier, subscription name)
   std::map<std::pair<std::u16string, std::u16string>, std::shared_ptr<detail::Subscription>>
       durables_;
-  struct Retired {
-    std::thread thread;
-    std::shared_ptr<bool> done;  // guarded by mutex_
-  };
-  std::vector<Retired> retired_;
+  // Push threads and the sessions waiting for one.
+  std::vector<std::thread> pushThreads_;
+  std::vector<std::thread::id> endedPushThreads_;  // to be joined at shutdown
+  size_t idlePushThreads_ = 0;
+  std::deque<SessionPtr> pushReady_;
+  std::multimap<std::chrono::steady_clock::time_point, SessionPtr> pushDelayed_;
+  std::condition_variable pushWork_;
+  std::condition_variable pushSettled_;  // a push completed
 };
 
 }  // namespace quorix::provider

@@ -16,8 +16,15 @@ struct BrokerConfig {
   // (name, password) pairs; empty means any credentials are accepted.
   std::vector<std::pair<std::u16string, std::u16string>> users;
   size_t maxQueueDepth = 0;  // 0: unlimited
+  // A message whose push failed this often goes to the dead-letter queue.
+  uint32_t maxDeliveryFailures = 5;
+  std::u16string deadLetterQueue = u"DLQ";
+  size_t pushThreads = 16;  // at most this many pushes under way at once
   // Wall clock in ms since the epoch: time stamps and expiry.
   std::function<int64_t()> nowMs;
+  // Where the broker reports what it did on its own (dead letters, sessions
+  // it closed); null: nowhere.
+  std::function<void(const std::u16string&)> log;
 };
 
 int64_t systemNowMs();

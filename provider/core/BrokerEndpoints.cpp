@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "core/Broker.h"
+#include "core/SelectorFilter.h"
 #include "core/Text.h"
 #include "core/detail/Entities.h"
 
@@ -80,8 +81,8 @@ EndpointKey Broker::createConsumer(const SessionKey& key, const ConsumerSpec& sp
     auto sub = std::make_shared<detail::Subscription>();
     sub->topic = topicNamed(spec.destination.name);
     sub->filter = spec.filter;
-    sub->selector = spec.selector;
-    sub->topic->subscriptions.insert(sub.get());
+    sub->selector = canonicalSelector(spec.selector);
+    sub->topic->subscriptions.emplace(sub.get(), sub);
     c->source = sub;
   } else {
     auto dkey = std::make_pair(s->connection->clientId, spec.durableName);
@@ -93,7 +94,8 @@ EndpointKey Broker::createConsumer(const SessionKey& key, const ConsumerSpec& sp
              kCodeSubscriptionInUse);
       // A subscription reopened on another topic or with another selector
       // starts afresh.
-      if (old.topic->name != spec.destination.name || old.selector != spec.selector) {
+      if (old.topic->name != spec.destination.name ||
+          old.selector != canonicalSelector(spec.selector)) {
         old.topic->subscriptions.erase(&old);
         old.store.close();
         durables_.erase(it);
@@ -104,10 +106,10 @@ EndpointKey Broker::createConsumer(const SessionKey& key, const ConsumerSpec& sp
       auto sub = std::make_shared<detail::Subscription>();
       sub->topic = topicNamed(spec.destination.name);
       sub->filter = spec.filter;
-      sub->selector = spec.selector;
+      sub->selector = canonicalSelector(spec.selector);
       sub->durable = true;
       sub->name = spec.durableName;
-      sub->topic->subscriptions.insert(sub.get());
+      sub->topic->subscriptions.emplace(sub.get(), sub);
       it = durables_.emplace(dkey, sub).first;
     }
     it->second->active = c.get();
@@ -162,12 +164,45 @@ void Broker::setListener(const EndpointKey& key, bool enabled) {
   const ConsumerPtr& c = consumerFor(key);
   if (enabled && c->kind == ConsumerSpec::Browser)
     fail(ErrorKind::Consumer, u"a browser cannot have a message listener");
+  if (enabled && pushThreads_.empty() && !addPushThread())
+    fail(ErrorKind::Resource, u"no thread can be started to push messages");
   c->listener = enabled;
-  if (enabled) {
-    SessionPtr s = sessions_.at(key.session.sid);
-    ensurePushThread(s);
-    s->pushCv.notify_all();
+  if (enabled) schedulePush(*c->session);
+}
+
+SweepResult Broker::sweep() {
+  Lock lock(mutex_);
+  SweepResult r;
+  const int64_t t = now();
+  // Only the map refers to a queue or topic whose use count is one: no
+  // consumer, uncommitted receive, push or subscription holds it.
+  for (auto it = queues_.begin(); it != queues_.end();) {
+    r.expired += it->second->store.purgeExpired(t);
+    if (it->second->store.size() == 0 && it->second.use_count() == 1) {
+      it = queues_.erase(it);
+      ++r.dropped;
+    } else {
+      ++it;
+    }
   }
+  for (auto it = topics_.begin(); it != topics_.end();) {
+    auto& subs = it->second->subscriptions;
+    for (auto s = subs.begin(); s != subs.end();) {
+      if (auto sub = s->second.lock()) {
+        r.expired += sub->store.purgeExpired(t);
+        ++s;
+      } else {
+        s = subs.erase(s);
+      }
+    }
+    if (subs.empty() && it->second.use_count() == 1) {
+      it = topics_.erase(it);
+      ++r.dropped;
+    } else {
+      ++it;
+    }
+  }
+  return r;
 }
 
 }  // namespace quorix::provider

@@ -1,13 +1,30 @@
-// Sending, receiving, redelivery and push delivery.
+// Sending, receiving and redelivery.
 #include <algorithm>
 
 #include "core/Broker.h"
 #include "core/Text.h"
 #include "core/detail/Entities.h"
+#include "core/detail/Unlocked.h"
 
 namespace quorix::provider {
 
 using detail::CloseReason;
+
+namespace {
+// Candidates judged per release of the lock.
+constexpr size_t kBatch = 64;
+
+// How many of `items` the filter refuses before the first it accepts; runs
+// without the lock.
+size_t refusedBefore(std::unique_lock<std::mutex>& lock, const MessageFilter* filter,
+                     const std::vector<MessageStore::Candidate>& items) {
+  if (!filter) return 0;
+  detail::Unlocked unlocked(lock);
+  size_t i = 0;
+  while (i < items.size() && !filter->matches(*items[i].message)) ++i;
+  return i;
+}
+}  // namespace
 
 void Broker::throwClosed(Closed why) {
   switch (why) {
@@ -21,7 +38,7 @@ void Broker::throwClosed(Closed why) {
 void Broker::notifySource(detail::Source& source) {
   for (detail::Consumer* c : source.consumers) {
     c->cv.notify_all();
-    if (c->listener && c->session) c->session->pushCv.notify_all();
+    if (c->listener && c->session) schedulePush(*c->session);
   }
 }
 
@@ -39,19 +56,40 @@ void Broker::checkDepth(detail::Queue& queue, size_t pendingForIt) {
                               u16(int64_t(config_.maxQueueDepth)) + u" messages");
 }
 
-void Broker::deliverNow(const DestinationRef& target, const MessagePtr& message) {
-  if (message->expiredAt(now())) return;
-  if (!target.isTopic) {
-    auto q = queueNamed(target.name);
-    q->store.push(message);
-    notifySource(*q);
-    return;
+void Broker::deliver(Lock& lock, const std::vector<detail::PendingSend>& sends) {
+  struct Copy {
+    std::shared_ptr<detail::Subscription> to;
+    MessagePtr message;
+    bool wanted = true;
+  };
+  std::vector<Copy> copies;
+  for (const detail::PendingSend& p : sends) {
+    if (p.message->expiredAt(now())) continue;
+    if (!p.target.isTopic) {
+      auto q = queueNamed(p.target.name);
+      q->store.push(p.message);
+      notifySource(*q);
+      continue;
+    }
+    auto t = topicNamed(p.target.name);
+    for (auto it = t->subscriptions.begin(); it != t->subscriptions.end();) {
+      if (auto sub = it->second.lock()) {
+        copies.push_back({std::move(sub), p.message});
+        ++it;
+      } else {
+        it = t->subscriptions.erase(it);
+      }
+    }
   }
-  auto t = topicNamed(target.name);
-  for (detail::Subscription* sub : t->subscriptions) {
-    if (sub->filter && !sub->filter->matches(*message)) continue;
-    sub->store.push(message);
-    notifySource(*sub);
+  if (std::any_of(copies.begin(), copies.end(), [](const Copy& c) { return c.to->filter; })) {
+    detail::Unlocked unlocked(lock);
+    for (Copy& c : copies) c.wanted = !c.to->filter || c.to->filter->matches(*c.message);
+  }
+  // A subscription closed meanwhile has a closed store, which ignores the copy.
+  for (Copy& c : copies) {
+    if (!c.wanted) continue;
+    c.to->store.push(c.message);
+    notifySource(*c.to);
   }
 }
 
@@ -61,7 +99,7 @@ SentMessage Broker::produce(const EndpointKey& key, const std::optional<Destinat
   detail::Producer& p = producerFor(key);
   if (!to && !p.destination)
     fail(ErrorKind::Destination, u"producer " + u16(key.uid) + u" has no destination");
-  const DestinationRef& target = to ? *to : *p.destination;
+  const DestinationRef target = to ? *to : *p.destination;
   checkDestination(target, p.forTopic);
   if (out.deliveryMode == kPersistent && !config_.supportsPersistent)
     fail(ErrorKind::Message, u"persistent messages are not supported by this server");
@@ -93,57 +131,35 @@ SentMessage Broker::produce(const EndpointKey& key, const std::optional<Destinat
   if (s.transacted)
     s.pendingSends.push_back({target, std::move(m)});
   else
-    deliverNow(target, m);
+    deliver(lock, {{target, std::move(m)}});
   return sent;
 }
 
 std::optional<Delivery> Broker::receive(const EndpointKey& key, Wait wait) {
   Lock lock(mutex_);
   ConsumerPtr c = consumerFor(key);
-  return receiveLocked(lock, c, wait, c->filter.get());
+  return receiveLocked(lock, c, wait, nullptr);
 }
-
-namespace {
-// The consumer's own filter, narrowed to one message identifier.
-class IdFilter : public MessageFilter {
- public:
-  IdFilter(const MessageFilter* inner, const std::u16string& id) : inner_(inner), id_(id) {}
-  bool matches(const Message& m) const override {
-    return m.id == id_ && (!inner_ || inner_->matches(m));
-  }
-
- private:
-  const MessageFilter* inner_;
-  const std::u16string& id_;
-};
-}  // namespace
 
 std::optional<Delivery> Broker::receiveById(const EndpointKey& key, const std::u16string& id) {
   Lock lock(mutex_);
   ConsumerPtr c = consumerFor(key);
-  IdFilter filter(c->filter.get(), id);
-  return receiveLocked(lock, c, Wait::none(), &filter);
+  return receiveLocked(lock, c, Wait::none(), &id);
 }
 
 std::optional<Delivery> Broker::receiveLocked(Lock& lock, const ConsumerPtr& c, Wait wait,
-                                              const MessageFilter* filter) {
+                                              const std::u16string* id) {
   for (;;) {
     if (c->closed != Closed::Open) throwClosed(c->closed);
-    detail::Session& s = *c->session;
     if (c->kind == ConsumerSpec::Browser) {
       // Browsing needs no started connection and removes nothing.
-      if (auto found = c->source->store.peekAfter(c->browseCursor, filter, now())) {
-        c->browseCursor = found->first;
-        return Delivery{found->second.message, found->second.redelivered, c->key};
-      }
-    } else if (s.connection->started) {
-      MessageStore::ScanMemo* memo = filter == c->filter.get() ? &c->scanMemo : nullptr;
-      if (auto e = c->source->store.take(filter, now(), memo)) {
-        Delivery d{e->message, e->redelivered, c->key};
-        if (s.transacted) s.received.push_back({c->source, std::move(*e)});
-        return d;
-      }
+      if (auto d = browseNext(lock, c)) return d;
+    } else if (auto e = takeFor(lock, c, false, id)) {
+      Delivery d{e->message, e->redelivered, c->key};
+      if (c->session->transacted) c->session->received.push_back({c->source, std::move(*e)});
+      return d;
     }
+    if (c->closed != Closed::Open) throwClosed(c->closed);
     if (wait.mode == Wait::NoWait) return std::nullopt;
     if (wait.mode == Wait::Forever) {
       c->cv.wait(lock);
@@ -153,91 +169,54 @@ std::optional<Delivery> Broker::receiveLocked(Lock& lock, const ConsumerPtr& c, 
   }
 }
 
-// ---- push delivery -------------------------------------------------------
-
-void Broker::ensurePushThread(const SessionPtr& s) {
-  if (s->pushThread.joinable()) return;
-  s->pushDone = std::make_shared<bool>(false);
-  s->pushThread = std::thread([this, s] { pushLoop(s); });
+bool Broker::canTake(const detail::Consumer& c, bool forPush) const {
+  if (c.closed != Closed::Open || !c.session || !c.session->connection) return false;
+  if (!c.session->connection->started) return false;
+  return !forPush || (c.listener && c.session->open);
 }
 
-void Broker::reapPushThreads(Lock& lock) {
-  std::vector<std::thread> finished;
-  for (auto it = retired_.begin(); it != retired_.end();) {
-    if (*it->done) {
-      finished.push_back(std::move(it->thread));
-      it = retired_.erase(it);
-    } else {
-      ++it;
+// Returns nothing when there is nothing to take, or when the consumer can no
+// longer take (closed, stopped, listener gone) once its selector has run.
+std::optional<StoredEntry> Broker::takeFor(Lock& lock, const ConsumerPtr& c, bool forPush,
+                                           const std::u16string* id) {
+  SourcePtr source = c->source;  // the consumer may close while the lock is free
+  std::shared_ptr<const MessageFilter> filter = c->filter;
+  MessageStore& store = source->store;
+  for (;;) {
+    if (!canTake(*c, forPush)) return std::nullopt;
+    if (!filter && !id) return store.takeFirst(now());
+    MessageStore::Batch batch;
+    if (!id) {
+      batch = store.candidates(c->scanMemo, kBatch, now());
+    } else if (auto found = store.withId(*id, now())) {
+      batch.items.push_back(*found);
     }
-  }
-  lock.unlock();
-  for (auto& t : finished) t.join();
-  lock.lock();
-}
-
-namespace {
-std::chrono::milliseconds backoff(int failures) {
-  return std::chrono::milliseconds(std::min<int64_t>(2000, int64_t(20) << std::min(failures, 7)));
-}
-}  // namespace
-
-void Broker::pushLoop(SessionPtr s) {
-  Lock lock(mutex_);
-  while (s->open) {
-    if (std::chrono::steady_clock::now() < s->pushResumeAt) {
-      s->pushCv.wait_until(lock, s->pushResumeAt);
+    if (batch.items.empty()) return std::nullopt;
+    size_t refused = refusedBefore(lock, filter.get(), batch.items);
+    if (!id) store.noteRefused(c->scanMemo, batch, refused);
+    if (refused == batch.items.size()) {
+      if (id) return std::nullopt;
       continue;
     }
-    // Round robin over this session's listeners, starting after the last served.
-    ConsumerPtr consumer;
-    std::optional<StoredEntry> entry;
-    if (s->connection && s->connection->started && !s->consumers.empty()) {
-      auto start = s->consumers.upper_bound(s->pushCursor);
-      for (size_t n = 0; n < s->consumers.size() && !entry; ++n, ++start) {
-        if (start == s->consumers.end()) start = s->consumers.begin();
-        const ConsumerPtr& c = start->second;
-        if (!c->listener) continue;
-        entry = c->source->store.take(c->filter.get(), now(), &c->scanMemo);
-        if (entry) consumer = c;
-      }
-    }
-    if (!entry) {
-      s->pushCv.wait(lock);
-      continue;
-    }
-    s->pushCursor = consumer->key.uid;
-    SourcePtr source = consumer->source;
-    Delivery delivery{entry->message, entry->redelivered, consumer->key};
-    std::shared_ptr<MessageSink> sink = s->sink;
-    lock.unlock();
-    PushOutcome outcome = sink ? sink->push(delivery) : PushOutcome::Failed;
-    lock.lock();
-    switch (outcome) {
-      case PushOutcome::Delivered:
-        s->pushFailures = 0;
-        if (s->transacted) {
-          if (s->open)
-            s->received.push_back({source, std::move(*entry)});
-          else  // the session's close already rolled back
-            returnToSource(source, std::move(*entry));
-        }
-        break;
-      case PushOutcome::Failed:
-        returnToSource(source, std::move(*entry));
-        s->pushResumeAt = std::chrono::steady_clock::now() + backoff(s->pushFailures++);
-        break;
-      case PushOutcome::ConsumerGone:
-        consumer->listener = false;
-        returnToSource(source, std::move(*entry));
-        break;
-      case PushOutcome::SessionGone:
-        returnToSource(source, std::move(*entry));
-        if (s->open) closeSessionLocked(s, Closed::Session);
-        break;
-    }
+    if (!canTake(*c, forPush)) return std::nullopt;
+    if (auto e = store.take(batch.items[refused].key, now())) return e;
+    if (id) return std::nullopt;  // someone else took it meanwhile
   }
-  *s->pushDone = true;
+}
+
+std::optional<Delivery> Broker::browseNext(Lock& lock, const ConsumerPtr& c) {
+  SourcePtr source = c->source;
+  std::shared_ptr<const MessageFilter> filter = c->filter;
+  for (;;) {
+    if (c->closed != Closed::Open) return std::nullopt;
+    std::vector<MessageStore::Candidate> items =
+        source->store.after(c->browseCursor, kBatch, now());
+    if (items.empty()) return std::nullopt;
+    size_t refused = refusedBefore(lock, filter.get(), items);
+    c->browseCursor = items[std::min(refused, items.size() - 1)].key;
+    if (refused < items.size())
+      return Delivery{items[refused].message, items[refused].redelivered, c->key};
+  }
 }
 
 }  // namespace quorix::provider

@@ -19,6 +19,8 @@ struct Delivery {
 enum class PushOutcome {
   Delivered,     // the client took the message
   Failed,        // returned to its queue; retried after a pause
+  TimedOut,      // the client may still be in onMessage: returned, and the
+                 // session closed, since nothing may overlap that call
   ConsumerGone,  // returned; no more pushes for that consumer
   SessionGone,   // returned; the session is closed on the server
 };
@@ -31,6 +33,9 @@ class MessageSink {
 };
 
 enum class PingResult { Alive, Refused, Unreachable };
+
+// Event codes the client acts on.
+inline constexpr int32_t kEventSessionClosed = 104;
 
 // What a server event is about: the connection, or one of its sessions or
 // endpoints.

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "selector/Selector.h"
 
@@ -34,6 +36,21 @@ struct Message {
   std::optional<std::u16string> correlationId;
   std::optional<std::u16string> type;
   std::shared_ptr<const Payload> payload;
+  // Text properties the server adds (a dead letter's reason); they take the
+  // place of client properties of the same name.
+  std::vector<std::pair<std::u16string, std::u16string>> annotations;
+
+  // A property as consumers see it: annotations first, then the payload's.
+  PropertyValue property(std::u16string_view name) const {
+    for (const auto& [n, text] : annotations)
+      if (n == name) {
+        PropertyValue v;
+        v.kind = PropertyValue::String;
+        v.s = text;
+        return v;
+      }
+    return payload ? payload->property(name) : PropertyValue{};
+  }
 
   bool expiredAt(int64_t nowMs) const { return expiration != 0 && expiration <= nowMs; }
 };

@@ -1,92 +1,107 @@
 #include "core/MessageStore.h"
 
+#include <algorithm>
+
 namespace quorix::provider {
+
+void MessageStore::insert(StoredEntry entry) {
+  Key key = keyOf(entry);
+  if (entry.message->expiration != 0) expiries_.emplace(entry.message->expiration, key);
+  entries_.emplace(key, std::move(entry));
+}
+
+MessageStore::Entries::iterator MessageStore::erase(Entries::iterator it) {
+  if (int64_t expiration = it->second.message->expiration; expiration != 0)
+    expiries_.erase({expiration, it->first});
+  return entries_.erase(it);
+}
+
+MessageStore::Entries::iterator MessageStore::live(Entries::iterator it, int64_t nowMs) {
+  while (it != entries_.end() && it->second.message->expiredAt(nowMs)) it = erase(it);
+  return it;
+}
 
 void MessageStore::push(MessagePtr message) {
   if (closed_) return;
-  StoredEntry e{std::move(message), nextSeq_++, false};
-  entries_.emplace(keyOf(e), std::move(e));
+  insert(StoredEntry{std::move(message), nextSeq_++, false, 0});
 }
 
 void MessageStore::putBack(StoredEntry entry) {
   if (closed_) return;
   entry.redelivered = true;
   ++epoch_;
-  entries_.emplace(keyOf(entry), std::move(entry));
+  insert(std::move(entry));
 }
 
-template <class It>
-std::optional<It> MessageStore::findFrom(It it, const MessageFilter* filter, int64_t nowMs) {
-  while (it != entries_.end()) {
-    const Message& m = *it->second.message;
-    if (m.expiredAt(nowMs)) {
-      it = entries_.erase(it);
-      continue;
-    }
-    if (!filter || filter->matches(m)) return it;
-    ++it;
-  }
-  return std::nullopt;
-}
-
-std::optional<StoredEntry> MessageStore::take(const MessageFilter* filter, int64_t nowMs,
-                                              ScanMemo* memo) {
-  if (filter && memo) return takeRemembering(*filter, nowMs, *memo);
-  auto it = findFrom(entries_.begin(), filter, nowMs);
-  if (!it) return std::nullopt;
-  StoredEntry e = std::move((*it)->second);
-  entries_.erase(*it);
+StoredEntry MessageStore::extract(Entries::iterator it) {
+  StoredEntry e = it->second;
+  erase(it);
   return e;
 }
 
-std::optional<StoredEntry> MessageStore::takeRemembering(const MessageFilter& filter,
-                                                        int64_t nowMs, ScanMemo& memo) {
+std::optional<StoredEntry> MessageStore::takeFirst(int64_t nowMs) {
+  auto it = live(entries_.begin(), nowMs);
+  if (it == entries_.end()) return std::nullopt;
+  return extract(it);
+}
+
+MessageStore::Batch MessageStore::candidates(ScanMemo& memo, size_t max, int64_t nowMs) {
   if (memo.epoch != epoch_) {
     memo.epoch = epoch_;
     memo.refused.fill(0);
   }
-  for (int32_t level = 0; level < 10; ++level) {  // level 0 is priority 9
-    uint64_t& refused = memo.refused[level];
-    auto it = entries_.lower_bound({level, refused + 1});
-    while (it != entries_.end() && it->first.first == level) {
-      const Message& m = *it->second.message;
-      if (m.expiredAt(nowMs)) {
-        it = entries_.erase(it);
-        continue;
-      }
-      if (filter.matches(m)) {
-        StoredEntry e = std::move(it->second);
-        entries_.erase(it);
-        return e;
-      }
-      refused = it->first.second;
-      ++it;
+  Batch batch{epoch_, {}};
+  for (int32_t level = 0; level < 10 && batch.items.size() < max; ++level) {  // 0 is priority 9
+    auto it = live(entries_.lower_bound({level, memo.refused[level] + 1}), nowMs);
+    while (it != entries_.end() && it->first.first == level && batch.items.size() < max) {
+      batch.items.push_back({it->first, it->second.message, it->second.redelivered});
+      it = live(std::next(it), nowMs);
     }
   }
+  return batch;
+}
+
+void MessageStore::noteRefused(ScanMemo& memo, const Batch& batch, size_t count) {
+  if (batch.epoch != epoch_ || memo.epoch != epoch_) return;
+  for (size_t i = 0; i < count && i < batch.items.size(); ++i) {
+    const Key& k = batch.items[i].key;
+    memo.refused[k.first] = std::max(memo.refused[k.first], k.second);
+  }
+}
+
+std::optional<StoredEntry> MessageStore::take(const Key& key, int64_t nowMs) {
+  auto it = entries_.find(key);
+  if (it == entries_.end()) return std::nullopt;
+  if (it->second.message->expiredAt(nowMs)) {
+    erase(it);
+    return std::nullopt;
+  }
+  return extract(it);
+}
+
+std::vector<MessageStore::Candidate> MessageStore::after(const std::optional<Key>& after,
+                                                         size_t max, int64_t nowMs) {
+  std::vector<Candidate> out;
+  auto it = live(after ? entries_.upper_bound(*after) : entries_.begin(), nowMs);
+  for (; it != entries_.end() && out.size() < max; it = live(std::next(it), nowMs))
+    out.push_back({it->first, it->second.message, it->second.redelivered});
+  return out;
+}
+
+std::optional<MessageStore::Candidate> MessageStore::withId(const std::u16string& id,
+                                                            int64_t nowMs) {
+  for (auto it = live(entries_.begin(), nowMs); it != entries_.end();
+       it = live(std::next(it), nowMs))
+    if (it->second.message->id == id) return Candidate{it->first, it->second.message,
+                                                       it->second.redelivered};
   return std::nullopt;
-}
-
-std::optional<std::pair<MessageStore::Key, StoredEntry>> MessageStore::peekAfter(
-    const std::optional<Key>& after, const MessageFilter* filter, int64_t nowMs) {
-  auto start = after ? entries_.upper_bound(*after) : entries_.begin();
-  auto it = findFrom(start, filter, nowMs);
-  if (!it) return std::nullopt;
-  return std::make_pair((*it)->first, (*it)->second);
-}
-
-bool MessageStore::hasDeliverable(const MessageFilter* filter, int64_t nowMs) {
-  return findFrom(entries_.begin(), filter, nowMs).has_value();
 }
 
 size_t MessageStore::purgeExpired(int64_t nowMs) {
   size_t dropped = 0;
-  for (auto it = entries_.begin(); it != entries_.end();) {
-    if (it->second.message->expiredAt(nowMs)) {
-      it = entries_.erase(it);
-      ++dropped;
-    } else {
-      ++it;
-    }
+  while (!expiries_.empty() && expiries_.begin()->first <= nowMs) {
+    erase(entries_.find(expiries_.begin()->second));
+    ++dropped;
   }
   return dropped;
 }
@@ -94,6 +109,7 @@ size_t MessageStore::purgeExpired(int64_t nowMs) {
 void MessageStore::close() {
   closed_ = true;
   entries_.clear();
+  expiries_.clear();
 }
 
 }  // namespace quorix::provider

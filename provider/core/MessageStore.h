@@ -2,16 +2,20 @@
 // Messages waiting for delivery: highest priority first, first in first out
 // within a priority. A message taken and then returned (rollback, failed push)
 // keeps its place, so it goes out ahead of everything sent after it.
-// Not thread-safe: the broker guards it.
+// Not thread-safe: the broker guards it. Selectors are never evaluated here:
+// a filtered reader takes candidates, judges them without the broker's lock
+// and then takes the one it wants by key.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "core/Message.h"
-#include "core/MessageFilter.h"
 
 namespace quorix::provider {
 
@@ -19,16 +23,27 @@ struct StoredEntry {
   MessagePtr message;
   uint64_t seq = 0;
   bool redelivered = false;
+  uint32_t failures = 0;  // pushes of it that failed
 };
 
 class MessageStore {
  public:
   using Key = std::pair<int32_t, uint64_t>;  // (9 - priority, arrival)
 
-  // What one filtered reader already refused, so that its next take does not
-  // scan from the start: per priority, every entry up to `refused` failed its
+  struct Candidate {
+    Key key;
+    MessagePtr message;
+    bool redelivered = false;
+  };
+  // Candidates in delivery order, and the store's epoch when they were read.
+  struct Batch {
+    uint64_t epoch = 0;
+    std::vector<Candidate> items;
+  };
+  // What one filtered reader already refused, so that its next look does not
+  // start from the front: per priority, every entry up to `refused` failed its
   // filter. Entries only ever arrive behind that mark, except returned ones,
-  // which start a new epoch and so a fresh scan.
+  // which start a new epoch and so a fresh look.
   struct ScanMemo {
     uint64_t epoch = 0;
     std::array<uint64_t, 10> refused{};
@@ -38,17 +53,21 @@ class MessageStore {
   // Returns a taken entry; it is marked redelivered. Ignored once closed.
   void putBack(StoredEntry entry);
 
-  // First deliverable entry accepted by the filter (null accepts all);
-  // expired entries met on the way are dropped.
-  // `memo` (optional, for a reader whose filter never changes) skips entries
-  // the filter refused before.
-  std::optional<StoredEntry> take(const MessageFilter* filter, int64_t nowMs,
-                                  ScanMemo* memo = nullptr);
-  // The same without removing, starting after `after` (browsing).
-  std::optional<std::pair<Key, StoredEntry>> peekAfter(const std::optional<Key>& after,
-                                                       const MessageFilter* filter,
-                                                       int64_t nowMs);
-  bool hasDeliverable(const MessageFilter* filter, int64_t nowMs);
+  // The first deliverable entry. Expired entries met on the way are dropped,
+  // here and in every look below.
+  std::optional<StoredEntry> takeFirst(int64_t nowMs);
+  // Up to `max` entries the reader has not refused yet.
+  Batch candidates(ScanMemo& memo, size_t max, int64_t nowMs);
+  // The reader refused the first `count` candidates of `batch`: remembered,
+  // unless entries came back since the batch was read.
+  void noteRefused(ScanMemo& memo, const Batch& batch, size_t count);
+  // The entry, if it is still there and has not expired.
+  std::optional<StoredEntry> take(const Key& key, int64_t nowMs);
+  // Browsing: up to `max` entries after `after`, left in place.
+  std::vector<Candidate> after(const std::optional<Key>& after, size_t max, int64_t nowMs);
+  std::optional<Candidate> withId(const std::u16string& id, int64_t nowMs);
+
+  // Drops every expired entry; costs the number dropped, not the size.
   size_t purgeExpired(int64_t nowMs);
 
   size_t size() const { return entries_.size(); }
@@ -57,14 +76,16 @@ class MessageStore {
   bool closed() const { return closed_; }
 
  private:
+  using Entries = std::map<Key, StoredEntry>;
   static Key keyOf(const StoredEntry& e) { return {9 - e.message->priority, e.seq}; }
-  template <class It>
-  std::optional<It> findFrom(It from, const MessageFilter* filter, int64_t nowMs);
+  void insert(StoredEntry entry);
+  Entries::iterator erase(Entries::iterator it);
+  StoredEntry extract(Entries::iterator it);
+  // `it` or the first entry after it that has not expired.
+  Entries::iterator live(Entries::iterator it, int64_t nowMs);
 
-  std::optional<StoredEntry> takeRemembering(const MessageFilter& filter, int64_t nowMs,
-                                             ScanMemo& memo);
-
-  std::map<Key, StoredEntry> entries_;
+  Entries entries_;
+  std::set<std::pair<int64_t, Key>> expiries_;  // the entries that expire, soonest first
   uint64_t nextSeq_ = 1;
   uint64_t epoch_ = 1;  // advanced by every return
   bool closed_ = false;

@@ -3,30 +3,7 @@
 namespace quorix::provider {
 
 Pinger::Pinger(Broker& broker, std::chrono::milliseconds interval)
-    : broker_(broker), interval_(interval) {
-  if (interval_.count() > 0) thread_ = std::thread([this] { run(); });
-}
-
-Pinger::~Pinger() { stop(); }
-
-void Pinger::stop() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  cv_.notify_all();
-  if (thread_.joinable()) thread_.join();
-}
-
-void Pinger::run() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!stopping_) {
-    if (cv_.wait_for(lock, interval_, [this] { return stopping_; })) break;
-    lock.unlock();
-    pingAll();
-    lock.lock();
-  }
-}
+    : broker_(broker), periodic_(interval, [this] { pingAll(); }) {}
 
 void Pinger::pingAll() {
   for (const ConnectionInfo& info : broker_.connections()) {

@@ -34,8 +34,8 @@ class View : public selector::MessageView {
         v.kind = selector::Value::String;
         v.s = *field;
       }
-    } else if (m_.payload) {
-      v = m_.payload->property(id);
+    } else {
+      v = m_.property(id);
     }
     return v;
   }
@@ -64,6 +64,11 @@ std::shared_ptr<const MessageFilter> compileSelector(const std::optional<std::u1
   } catch (const selector::SelectorError& e) {
     fail(ErrorKind::Selector, fromUtf8(e.reason));
   }
+}
+
+std::optional<std::u16string> canonicalSelector(const std::optional<std::u16string>& text) {
+  if (!text || selector::Selector::isBlank(*text)) return std::nullopt;
+  return text;
 }
 
 }  // namespace quorix::provider

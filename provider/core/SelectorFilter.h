@@ -11,4 +11,7 @@ namespace quorix::provider {
 // A selector that does not compile fails with ErrorKind::Selector.
 std::shared_ptr<const MessageFilter> compileSelector(const std::optional<std::u16string>& text);
 
+// The selector as subscriptions compare it: absent, empty and blank are all none.
+std::optional<std::u16string> canonicalSelector(const std::optional<std::u16string>& text);
+
 }  // namespace quorix::provider

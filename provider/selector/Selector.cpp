@@ -14,10 +14,14 @@ Selector::~Selector() = default;
 
 std::shared_ptr<const Selector> Selector::compile(std::u16string_view text) {
   std::unique_ptr<const detail::Program> program;
-  if (!std::all_of(text.begin(), text.end(), detail::isBlank)) {
+  if (!isBlank(text)) {
     program = std::make_unique<const detail::Program>(detail::parse(text));
   }
   return std::shared_ptr<const Selector>(new Selector(std::u16string(text), std::move(program)));
+}
+
+bool Selector::isBlank(std::u16string_view text) {
+  return std::all_of(text.begin(), text.end(), detail::isBlank);
 }
 
 bool Selector::matches(const MessageView& msg) const {

@@ -44,6 +44,8 @@ class Selector {
  public:
   // Throws SelectorError. Empty (or blank) text gives a selector that selects all.
   static std::shared_ptr<const Selector> compile(std::u16string_view text);
+  // True for text that holds nothing but blanks.
+  static bool isBlank(std::u16string_view text);
 
   // True only when the expression is TRUE for `msg` (FALSE and unknown select nothing).
   // Allocates nothing and is safe to call from several threads at once.

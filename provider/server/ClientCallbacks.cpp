@@ -76,6 +76,11 @@ PushOutcome ListenerSink::push(const Delivery& delivery) {
     return closed ? PushOutcome::SessionGone : PushOutcome::Failed;
   } catch (const wire::ConsumerException&) {
     return PushOutcome::ConsumerGone;
+  } catch (const CORBA::TIMEOUT&) {
+    return PushOutcome::TimedOut;
+  } catch (const CORBA::TRANSIENT& e) {  // how older settings report a time-out
+    if (e.minor() == omni::TRANSIENT_CallTimedout) return PushOutcome::TimedOut;
+    return PushOutcome::SessionGone;
   } catch (const CORBA::SystemException& e) {
     return meansPeerGone(e) ? PushOutcome::SessionGone : PushOutcome::Failed;
   } catch (const CORBA::Exception&) {

@@ -23,6 +23,9 @@ std::string usage() {
       "  --max-queue-depth N      refuse sends to a queue holding N messages\n"
       "  --max-message-size BYTES largest message accepted (default 67108864)\n"
       "  --callback-timeout SECONDS  limit on each call to a client, 0 none (default 30)\n"
+      "  --max-delivery-failures N   failed pushes before a message is dead (default 5)\n"
+      "  --dead-letter-queue NAME    where dead messages go (default DLQ)\n"
+      "  --push-threads N         most pushes under way at once (default 16)\n"
       "  --test-control           accept test-control commands through admin\n"
       "  --verbose                log every call on standard error\n"
       "  --help                   show this text\n";
@@ -30,12 +33,21 @@ std::string usage() {
 
 namespace {
 
-bool toNumber(const std::string& text, double& out) {
-  if (text.empty()) return false;
+// Durations become milliseconds in waits and call limits: anything shorter
+// than one would silently mean "none", anything near the clock's range
+// would overflow a deadline.
+constexpr double kMinSeconds = 0.001, kMaxSeconds = 1e6;
+
+// 0 (off) or a number of seconds in range; "" when accepted.
+std::string toSeconds(const std::string& text, double& out) {
   char* end = nullptr;
   errno = 0;
-  out = std::strtod(text.c_str(), &end);
-  return *end == 0 && errno == 0 && std::isfinite(out) && out >= 0;
+  double v = text.empty() ? -1 : std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != 0 || errno != 0 || !std::isfinite(v) ||
+      (v != 0 && (v < kMinSeconds || v > kMaxSeconds)))
+    return "not 0 or a number of seconds from 0.001 to 1000000";
+  out = v;
+  return "";
 }
 
 bool toCount(const std::string& text, unsigned long long max, unsigned long long& out) {
@@ -70,18 +82,29 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
          o.users.emplace_back(v.substr(0, colon), v.substr(colon + 1));
          return "";
        }},
-      {"--ping-interval", [&](const std::string& v) {
-         return toNumber(v, o.pingIntervalSeconds) ? "" : "not a number of seconds";
-       }},
-      {"--callback-timeout", [&](const std::string& v) {
-         return toNumber(v, o.callbackTimeoutSeconds) && o.callbackTimeoutSeconds < 4e6
-                    ? ""
-                    : "not a number of seconds";
-       }},
+      {"--ping-interval", [&](const std::string& v) { return toSeconds(v, o.pingIntervalSeconds); }},
+      {"--callback-timeout",
+       [&](const std::string& v) { return toSeconds(v, o.callbackTimeoutSeconds); }},
       {"--max-queue-depth", [&](const std::string& v) {
          unsigned long long n = 0;
          if (!toCount(v, SIZE_MAX, n)) return "not a count";
          o.maxQueueDepth = n;
+         return "";
+       }},
+      {"--max-delivery-failures", [&](const std::string& v) {
+         unsigned long long n = 0;
+         if (!toCount(v, 1000000, n) || n < 1) return "not a count from 1 to 1000000";
+         o.maxDeliveryFailures = static_cast<uint32_t>(n);
+         return "";
+       }},
+      {"--dead-letter-queue", [&](const std::string& v) {
+         o.deadLetterQueue = v;
+         return v.empty() ? "an empty queue name" : "";
+       }},
+      {"--push-threads", [&](const std::string& v) {
+         unsigned long long n = 0;
+         if (!toCount(v, 1024, n) || n < 1) return "not a count from 1 to 1024";
+         o.pushThreads = n;
          return "";
        }},
       {"--max-message-size", [&](const std::string& v) {

@@ -23,6 +23,9 @@ struct Options {
   bool verbose = false;
   uint32_t maxMessageBytes = 64u << 20;
   double callbackTimeoutSeconds = 30;  // 0: no limit
+  uint32_t maxDeliveryFailures = 5;
+  std::string deadLetterQueue = "DLQ";
+  size_t pushThreads = 16;
 };
 
 struct HelpRequested {};

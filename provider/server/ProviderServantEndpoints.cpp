@@ -1,6 +1,4 @@
 // Producers, consumers and messages.
-#include <chrono>
-
 #include "core/SelectorFilter.h"
 #include "server/ProviderServant.h"
 #include "server/Render.h"
@@ -170,9 +168,7 @@ wire::NullJMSMsg* ProviderServant::consumeTimeOut(CORBA::LongLong timeout, const
   return run("consumeTimeOut", render, [&] {
     if (timeout < 0) fail(ErrorKind::BadArg, u"timeout " + u16(int64_t(timeout)) + u" is negative");
     // 0 waits without limit, as in JMS.
-    Wait wait = timeout == 0 ? Wait::forever()
-                             : Wait::until(std::chrono::steady_clock::now() +
-                                           std::chrono::milliseconds(timeout));
+    Wait wait = timeout == 0 ? Wait::forever() : Wait::within(timeout);
     return nullable(broker_.receive(keyOf(c), wait));
   });
 }

@@ -3,14 +3,19 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "control/CallLog.h"
 #include "control/TestControl.h"
 #include "core/Broker.h"
+#include "core/Periodic.h"
 #include "core/Pinger.h"
 #include "core/Text.h"
 #include "server/ProviderServant.h"
@@ -54,8 +59,47 @@ BrokerConfig brokerConfig(const Options& o) {
   c.supportsTransactions = o.transactions;
   for (auto& [user, password] : o.users) c.users.emplace_back(fromUtf8(user), fromUtf8(password));
   c.maxQueueDepth = o.maxQueueDepth;
+  c.maxDeliveryFailures = o.maxDeliveryFailures;
+  c.deadLetterQueue = fromUtf8(o.deadLetterQueue);
+  c.pushThreads = o.pushThreads;
+  c.log = [](const std::u16string& text) {
+    static std::mutex out;
+    std::lock_guard<std::mutex> lock(out);
+    std::cerr << "quorix-provider: " << toUtf8(text) << std::endl;
+  };
   return c;
 }
+
+// Bounds the stop: whatever clients do (a listener that never returns, a ping
+// that hangs), the process is gone this long after the signal, exit status 0.
+class StopDeadline {
+ public:
+  explicit StopDeadline(std::chrono::milliseconds grace)
+      : thread_([this, grace] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (cv_.wait_for(lock, grace, [this] { return done_; })) return;
+          std::cerr << "quorix-provider: client calls still under way; exiting without them"
+                    << std::endl;
+          _exit(0);
+        }) {}
+  ~StopDeadline() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+constexpr std::chrono::seconds kStopGrace{3};
+constexpr std::chrono::seconds kSweepInterval{1};
 
 // Owns the ORB for the server's lifetime: shut down and destroyed on every path.
 class OrbHolder {
@@ -91,6 +135,8 @@ void blockStopSignals() {
 int runServer(const Options& o) {
   Broker broker(brokerConfig(o));
   Pinger pinger(broker, std::chrono::milliseconds(static_cast<int64_t>(o.pingIntervalSeconds * 1000)));
+  Periodic sweeper(kSweepInterval, [&broker] { broker.sweep(); });
+  std::optional<StopDeadline> deadline;  // outlives the ORB below
   CallLog log(o.testControl);
   TestControl control(broker, pinger, log);
   ServantSettings settings;
@@ -121,7 +167,9 @@ int runServer(const Options& o) {
     int sig = 0;
     sigwait(&set, &sig);
     if (o.verbose) std::cerr << "quorix-provider: stopping on signal " << sig << std::endl;
+    deadline.emplace(kStopGrace);
     // Wake blocked receives and finish pushes before the ORB waits for calls.
+    sweeper.stop();
     pinger.stop();
     broker.shutdown();
   } catch (const CORBA::Exception& e) {

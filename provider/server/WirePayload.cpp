@@ -52,6 +52,16 @@ wire::JMSMsg_var deliveredMessage(const Delivery& d) {
   m->hdr.JMSMessageID = stringU(d.message->id);
   m->hdr.JMSTimestamp = d.message->timestamp;
   m->hdr.JMSRedelivered = d.redelivered;
+  wire::PropElems& props = m->hdr.JMSProperties;
+  for (const auto& [name, text] : d.message->annotations) {
+    CORBA::ULong i = 0;
+    while (i < props.length() && fromWire(props[i].name) != name) ++i;
+    if (i == props.length()) {
+      props.length(i + 1);
+      props[i].name = toWire(name);
+    }
+    props[i].val.propString(toWire(text));
+  }
   return m;
 }
 

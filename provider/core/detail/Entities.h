@@ -1,13 +1,12 @@
 #pragma once
 // The broker's records. All fields are guarded by the broker's mutex; owners
 // hold children by shared pointer, children point back to open owners only.
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/Callbacks.h"
@@ -27,12 +26,15 @@ struct Session;
 // Where consumers take messages from: a queue or a topic subscription.
 struct Source {
   virtual ~Source() = default;
+  // "queue:NAME" or "topic:NAME", for dead letters and the log.
+  virtual std::u16string origin() const = 0;
   MessageStore store;
   std::vector<Consumer*> consumers;  // open consumers reading it
 };
 
 struct Queue : Source {
   std::u16string name;
+  std::u16string origin() const override { return u"queue:" + name; }
 };
 
 struct Topic;
@@ -40,16 +42,20 @@ struct Topic;
 struct Subscription : Source {
   std::shared_ptr<Topic> topic;
   std::shared_ptr<const MessageFilter> filter;  // applied when a message is published
-  std::optional<std::u16string> selector;
+  std::optional<std::u16string> selector;       // canonical (see canonicalSelector)
   bool durable = false;
   std::u16string name;
   Consumer* active = nullptr;
+  std::u16string origin() const override;
 };
 
 struct Topic {
   std::u16string name;
-  std::set<Subscription*> subscriptions;
+  // Owned by their consumer or, when durable, by the broker.
+  std::map<const Subscription*, std::weak_ptr<Subscription>> subscriptions;
 };
+
+inline std::u16string Subscription::origin() const { return u"topic:" + topic->name; }
 
 struct Connection {
   ConnectionKey key;
@@ -69,7 +75,11 @@ struct PendingSend {
   MessagePtr message;
 };
 
-struct Session {
+// Where a session stands with push delivery: waiting for work, in the ready
+// list, paused after a failed push, or being served by a push thread.
+enum class PushState { Idle, Queued, Delayed, Running };
+
+struct Session : std::enable_shared_from_this<Session> {
   SessionKey key;
   Connection* connection = nullptr;  // valid while open
   bool open = true;
@@ -81,11 +91,12 @@ struct Session {
   std::vector<PendingSend> pendingSends;  // transacted: visible at commit
   std::vector<Received> received;         // transacted: removed at commit
 
-  // Push delivery: one thread per session that ever had a listener.
-  std::thread pushThread;
-  std::shared_ptr<bool> pushDone;
-  std::condition_variable pushCv;
-  int32_t pushCursor = 0;  // uid served last, for round robin
+  // Push delivery, by the broker's push threads, one push at a time.
+  PushState pushState = PushState::Idle;
+  bool pushAgain = false;   // work may have come while it was served
+  bool pushing = false;     // a message is out with the client
+  uint64_t pushesDone = 0;  // completed pushes, for stop and close to wait on
+  int32_t pushCursor = 0;   // uid served last, for round robin
   int pushFailures = 0;
   std::chrono::steady_clock::time_point pushResumeAt{};
 };

@@ -15,6 +15,7 @@ TEST(ProviderProcess, CommandLineExitStatusAndMessage) {
   for (const Case& c : std::vector<Case>{
            {{"--help"}, 0, "usage: quorix-provider"},
            {{"--bogus"}, 2, "unknown option --bogus"},
+           {{"--ping-interval", "1e10"}, 2, "--ping-interval 1e10: not 0 or a number"},
            {{"--ior-file", "/nonexistent/dir/p.ior"}, 1, "cannot write"}}) {
     std::string out;
     EXPECT_EQ(runProviderToExit(c.args, &out), c.status) << c.args[0];

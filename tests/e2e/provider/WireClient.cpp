@@ -62,6 +62,27 @@ std::string raised(const std::function<void()>& call) {
   }
 }
 
+wire::UID_var sender(wserver::Provider_ptr p, const wire::SessionID& s, const std::string& queue) {
+  return p->createSender(optionalDestination(queue, false), s);
+}
+
+wire::UID_var receiver(wserver::Provider_ptr p, const wire::SessionID& s, const std::string& queue,
+                       const std::optional<std::string>& selector) {
+  return p->createReceiver(destination(queue, false), s, text(selector));
+}
+
+std::string send(wserver::Provider_ptr p, const wire::UID& producer, const wire::JMSMsg& m) {
+  CORBA::WString_var id;
+  CORBA::LongLong ts = 0;
+  p->produce(m, producer, id.out(), ts);
+  return narrow(id.in());
+}
+
+std::optional<std::string> take(wserver::Provider_ptr p, const wire::UID& consumer) {
+  wire::NullJMSMsg_var m = p->consumeNoBlock(consumer);
+  return bodyOf(m.in());
+}
+
 std::vector<std::string> Recorder::waitFor(size_t n) {
   std::unique_lock<std::mutex> lock(mutex_);
   cv_.wait_for(lock, std::chrono::seconds(20), [&] { return lines_.size() >= n; });
@@ -88,17 +109,31 @@ CORBA::Boolean ConnectionListener::ping(const wire::ConnectionID&, wire::Session
   sessions = new wire::Sessions;
   users = new wire::Users;
   ++pings;
+  duringPing();
   return alive;
 }
 
 void MessageListener::onMessage(const wire::JMSMsg& message, const wire::UID& consumer) {
+  // Decided before the push is recorded: a test that has seen the record may
+  // set up the next refusal without it applying to this push.
+  bool refused = false;
+  for (int left = refuse; left > 0 && !refused;)
+    refused = refuse.compare_exchange_weak(left, left - 1);
+  struct Running {
+    explicit Running(MessageListener& l) : l_(l) {
+      int n = ++l_.running;
+      for (int most = l_.mostRunning; n > most && !l_.mostRunning.compare_exchange_weak(most, n);) {}
+    }
+    ~Running() { --l_.running; }
+    MessageListener& l_;
+  } running(*this);
   record(bodyOf(message) + (message.hdr.JMSRedelivered ? "*" : "") + "@" +
          std::to_string(consumer.uid));
-  if (refuse > 0) {  // pushes to one session come one at a time
-    --refuse;
+  if (refused) {
     CORBA::WString_var reason = wideDup(" the session is closed ");
     throw wire::SessionIDException(reason.in(), 0);
   }
+  work(message, consumer);
 }
 
 Connection::Connection(wserver::Provider_ptr provider, const std::optional<std::string>& clientId,

@@ -28,6 +28,13 @@ std::optional<std::string> bodyOf(const wire::NullJMSMsg& m);
 // The name of the exception `call` raised, "" if none.
 std::string raised(const std::function<void()>& call);
 
+// One call each, for tests that script a scenario.
+wire::UID_var sender(wserver::Provider_ptr p, const wire::SessionID& s, const std::string& queue);
+wire::UID_var receiver(wserver::Provider_ptr p, const wire::SessionID& s, const std::string& queue,
+                       const std::optional<std::string>& selector = {});
+std::string send(wserver::Provider_ptr p, const wire::UID& producer, const wire::JMSMsg& m);
+std::optional<std::string> take(wserver::Provider_ptr p, const wire::UID& consumer);
+
 // Activated on construction, deactivated on destruction (or earlier).
 template <class Servant>
 class Active {
@@ -51,6 +58,28 @@ class Active {
   PortableServer::Servant_var<Servant> servant_;
   PortableServer::ObjectId_var oid_;
   typename Servant::Interface::_var_type ref_;
+};
+
+// Work a servant does inside a call, settable while calls arrive.
+template <class... Args>
+class Hook {
+ public:
+  void set(std::function<void(Args...)> f) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    f_ = std::move(f);
+  }
+  void operator()(Args... args) {
+    std::function<void(Args...)> f;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      f = f_;
+    }
+    if (f) f(args...);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::function<void(Args...)> f_;
 };
 
 // What the provider called, one line per call.
@@ -79,6 +108,7 @@ class ConnectionListener : public POA_zorvane::velt::quorix::corba::jmsClient::C
                       wire::Users_out users) override;
   std::atomic<bool> alive{true};  // the ping answer
   std::atomic<int> pings{0};
+  Hook<> duringPing;
 };
 
 // Records pushes as "BODY@UID", with a * after the body when redelivered.
@@ -88,6 +118,10 @@ class MessageListener : public POA_zorvane::velt::quorix::corba::jmsClient::Mess
   using Interface = wclient::MessageListener;
   void onMessage(const wire::JMSMsg& message, const wire::UID& consumer) override;
   std::atomic<int> refuse{0};  // answer this many pushes with SessionIDException
+  // The listener's own work, after the push is recorded; it may throw a
+  // contract exception as the answer.
+  Hook<const wire::JMSMsg&, const wire::UID&> work;
+  std::atomic<int> running{0}, mostRunning{0};  // calls under way at once
 };
 
 // A connection with its listeners, closed on destruction.

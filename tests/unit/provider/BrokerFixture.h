@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "core/Broker.h"
@@ -54,6 +57,25 @@ struct PropertyEquals : MessageFilter {
   }
   const std::u16string name;
   const int64_t value;
+};
+
+// Opened by the test; a thread waiting on it gives up after a generous while.
+class Gate {
+ public:
+  void open() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    cv_.notify_all();
+  }
+  bool wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, std::chrono::seconds(10), [&] { return open_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool open_ = false;
 };
 
 inline DestinationRef queue(std::u16string name) { return {std::move(name), false, false, {}}; }

@@ -25,7 +25,9 @@ TEST(ProviderOptions, EveryOptionInBothSpellings) {
                      "--driver", "MQ", "--persistent", "--no-nonpersistent", "--no-tx",
                      "--user", "a:b:c", "--user=d:", "--ping-interval", "0.5",
                      "--max-queue-depth", "3", "--max-message-size=1048576",
-                     "--callback-timeout", "0", "--test-control", "--verbose"});
+                     "--callback-timeout", "0", "--test-control", "--verbose",
+                     "--max-delivery-failures", "9", "--dead-letter-queue=dead",
+                     "--push-threads", "3"});
   EXPECT_EQ(o.endpoint, "giop:tcp:127.0.0.1:5000");
   EXPECT_EQ(o.iorFile, "/tmp/x.ior");
   EXPECT_EQ(o.driver, "MQ");
@@ -37,6 +39,9 @@ TEST(ProviderOptions, EveryOptionInBothSpellings) {
   EXPECT_EQ(o.maxQueueDepth, 3u);
   EXPECT_EQ(o.maxMessageBytes, 1048576u);
   EXPECT_EQ(o.callbackTimeoutSeconds, 0);
+  EXPECT_EQ(o.maxDeliveryFailures, 9u);
+  EXPECT_EQ(o.deadLetterQueue, "dead");
+  EXPECT_EQ(o.pushThreads, 3u);
   EXPECT_FALSE(parse({"--persistent", "--no-persistent"}).persistent);  // the last one wins
 }
 
@@ -50,11 +55,19 @@ TEST(ProviderOptions, RefusalsNameTheProblem) {
            {{"--ior-file"}, "--ior-file needs a value"},
            {{"--verbose=yes"}, "--verbose takes no value"},
            {{"--user", ":pw"}, "not NAME:PASSWORD"},
-           {{"--ping-interval", "-1"}, "not a number of seconds"},
-           {{"--ping-interval", "nan"}, "not a number of seconds"},
+           {{"--ping-interval", "-1"}, "not 0 or a number of seconds"},
+           {{"--ping-interval", "nan"}, "not 0 or a number of seconds"},
+           {{"--ping-interval", "1e10"}, "from 0.001 to 1000000"},   // overflowed the wait
+           {{"--ping-interval", "0.0004"}, "from 0.001 to 1000000"}, // silently disabled pings
+           {{"--callback-timeout", "0.0004"}, "from 0.001 to 1000000"},
+           {{"--callback-timeout", "5e6"}, "from 0.001 to 1000000"},
            {{"--max-queue-depth", "-2"}, "not a count"},
            {{"--max-message-size", "100"}, "not a size"},
-           {{"--driver", ""}, "an empty driver name"}}) {
+           {{"--driver", ""}, "an empty driver name"},
+           {{"--max-delivery-failures", "0"}, "not a count from 1 to 1000000"},
+           {{"--dead-letter-queue", ""}, "an empty queue name"},
+           {{"--push-threads", "0"}, "not a count from 1 to 1024"},
+           {{"--push-threads", "100000"}, "not a count from 1 to 1024"}}) {
     ParsedOptions p = parseOptions(c.args);
     ASSERT_TRUE(std::holds_alternative<OptionError>(p)) << c.args[0];
     EXPECT_NE(std::get<OptionError>(p).message.find(c.message), std::string::npos)

@@ -38,7 +38,9 @@ TEST_F(TestControlCommands, FaultsQueueUpInOrderCallsAreCountedAndResetClearsBot
   EXPECT_EQ(run(u"last", u"consume"), u"none");
   EXPECT_EQ(run(u"calls", u"consume"), u"0");
 
-  run(u"fail", u"start BusyException 5");
+  // The largest count is one entry, not 2^31 of them.
+  EXPECT_EQ(run(u"fail", u"start BusyException 2147483647"), u"ok");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(log_.enter("start", nullptr)->exception, "BusyException");
   EXPECT_EQ(run(u"reset"), u"ok");
   EXPECT_EQ(run(u"calls", u"produce"), u"0");
   EXPECT_FALSE(log_.enter("start", nullptr));
@@ -100,12 +102,14 @@ TEST_F(TestControlCommands, ConnectionsEventsPingAndStats) {
   EXPECT_PROVIDER_ERROR(run(u"event", u"104 " + n(c.cid) + u" 999"), ErrorKind::SessionID);
   EXPECT_EQ(run(u"event", u"104 " + n(plain.cid)), u"error");  // no listener
 
-  EXPECT_EQ(run(u"stats"), u"connections=2 sessions=2 consumers=1 producers=1 messages=1");
+  EXPECT_EQ(run(u"stats"),
+            u"connections=2 sessions=2 consumers=1 producers=1 messages=1 queues=2 topics=0");
   EXPECT_EQ(run(u"ping", n(c.cid)), u"true");
   cb->answer = PingResult::Refused;
   EXPECT_EQ(run(u"ping", n(c.cid)), u"false");
   broker_.closeConnection(plain);  // queued messages outlive their sender
-  EXPECT_EQ(run(u"stats"), u"connections=0 sessions=0 consumers=0 producers=0 messages=1");
+  EXPECT_EQ(run(u"stats"),
+            u"connections=0 sessions=0 consumers=0 producers=0 messages=1 queues=2 topics=0");
 }
 
 }  // namespace
