@@ -20,7 +20,9 @@ class Message;
 ///  - keep `message` (the library deletes it when onMessage returns; copy
 ///    what must outlive the call);
 ///  - block in a receive on its own session, or for long: the session's other
-///    pushes wait meanwhile.
+///    pushes wait meanwhile;
+///  - stop its own connection: the provider waits for this very call to
+///    return before stop() does.
 /// Whatever it throws is dropped; the message counts as delivered.
 ///
 /// Closing or deleting the consumer, its session or its connection on another

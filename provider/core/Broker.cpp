@@ -215,16 +215,13 @@ void Broker::stop(const ConnectionKey& key) {
   waitForPushes(lock, *c);
 }
 
-// Stopped first, so that a listener that commits or rolls back inside the
-// onMessage under way still reaches its session.
+// No wait for a push under way, unlike stop: a listener may close its own
+// connection inside onMessage, and waiting would wait for that very call. The
+// close settles such a push as it settles the session's other messages, and a
+// client closing from elsewhere waits for its own listeners before it calls.
 void Broker::closeConnection(const ConnectionKey& key) {
   Lock lock(mutex_);
-  connectionFor(key);
-  ConnectionPtr c = connections_.at(key.cid);
-  c->started = false;
-  waitForPushes(lock, *c);
-  auto it = connections_.find(key.cid);
-  if (it != connections_.end() && it->second == c) closeConnectionLocked(c, Closed::Connection);
+  closeConnectionLocked(connections_.at(connectionFor(key).key.cid), Closed::Connection);
 }
 
 // A client given up on gets no wait: its pushes settle when they fail.

@@ -181,13 +181,23 @@ TEST_F(Push, ATransactedListenerSettlesThePushedMessageInsideOnMessage) {
   }
 }
 
-TEST_F(Push, AListenerMayCloseItsOwnSessionInsideOnMessage) {
-  sink_->inside = [&](const Delivery&) { broker_.closeSession(session_); };
-  listening(session_);
-  broker_.start(conn_);
-  send(producer_, u"m");
-  EXPECT_EQ(sink_->waitFor(1), u"m");
-  EXPECT_PROVIDER_ERROR(broker_.commit(session_), ErrorKind::SessionID);
+// Neither close waits for the onMessage under way: it is the caller.
+TEST_F(Push, AListenerMayCloseItsOwnSessionOrConnectionInsideOnMessage) {
+  for (bool wholeConnection : {false, true}) {
+    SCOPED_TRACE(wholeConnection);
+    ConnectionKey c = connect({}, false);
+    SessionKey s = session(c, false, sink_);
+    sink_->inside = [&](const Delivery&) {
+      if (wholeConnection) broker_.closeConnection(c);
+      else broker_.closeSession(s);
+    };
+    listening(s);
+    broker_.start(c);
+    send(producer_, u"m");
+    EXPECT_EQ(sink_->waitFor(wholeConnection ? 2 : 1), wholeConnection ? u"m m" : u"m");
+    EXPECT_PROVIDER_ERROR(broker_.commit(s),
+                          wholeConnection ? ErrorKind::ConnectionID : ErrorKind::SessionID);
+  }
 }
 
 // A message whose push keeps failing (time-outs count) goes to the dead-letter
