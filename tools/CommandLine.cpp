@@ -131,12 +131,11 @@ void sendOptions(CLI::App& sub, SendOptions& o, Kind kind) {
     o.kind = kind;
     sub.add_option(kind == Kind::Queue ? "QUEUE" : "TOPIC", o.destination, "where the messages go")->required();
     sub.add_option("BODY", o.bodies, "one message per BODY (none: read --file or standard input)");
-    auto* file = sub.add_option("--file", o.file, "read the body from FILE ('-': standard input)")->type_name("FILE");
+    sub.add_option("--file", o.file, "read the body from FILE ('-': standard input)")->type_name("FILE");
     auto* lines = sub.add_flag("--lines", o.lines, "one message per line of the input");
     auto* bytes = sub.add_flag("--bytes", o.bytes,
                                "bytes messages: the input as it is, or each BODY's UTF-8 bytes");
     lines->excludes(bytes);
-    (void)file;
     sub.add_option("--count", o.count, "send each body N times (default: 1)")->type_name("N")
         ->check(quiet(CLI::PositiveNumber));
     sub.add_option("--property", o.properties,

@@ -35,6 +35,7 @@ TEST_F(Outcomes, EveryExitStatusAndBadInputSendsNothing) {
     const Row rows[] = {
         {{"info"}, "", 0, ""},
         {{"send", "q", "--persistent", "x"}, "", 1, "qjms: unsupByDriverPM\n"},
+        {{"perf", "--persistent", "--count", "1"}, "", 1, "qjms: unsupByDriverPM\n"},
         {{"receive", "q", "--selector", "n =="}, "", 1, "qjms: selector CltException.ERR_CONSUMER_CREATE\n"},
         {{"info", "--driver", "other"}, "", 1, "(error code CltException::ERR_CONNECTION_CREATE)\n"},
         {{"receive", "empty", "--count", "2", "--timeout", "100"}, "", 3, ""},
