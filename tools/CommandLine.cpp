@@ -26,6 +26,8 @@ Exit status:
   3    a receive or subscribe timed out before --count messages arrived
   130  interrupted (Ctrl-C): the connection was closed cleanly and a transaction
        not yet committed rolled back
+  141  standard output was closed (a pipe's reader quit); the message that could
+       not be written is lost unless --transacted
 
 Run 'qjms COMMAND --help' for the options of a command.)";
 

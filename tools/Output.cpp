@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Status.h"
 #include "Text.h"
 
 namespace qjms::cli {
@@ -152,13 +153,21 @@ std::string bodyOnly(const MessageRecord& m) {
     return m.bodyKind == MessageRecord::Body::Bytes ? m.body : m.body + "\n";
 }
 
-void Printer::print(const MessageRecord& message) {
+bool Printer::print(const MessageRecord& message) {
     const std::string text = format_ == Format::Json       ? jsonLine(message)
                              : format_ == Format::BodyOnly ? bodyOnly(message)
                                                            : readable(message);
     std::lock_guard<std::mutex> lock(mutex_);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+    if (!closed_) {
+        closed_ = std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+                  std::fflush(stdout) != 0;
+    }
+    return !closed_;
+}
+
+void Printer::check() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_) throw OutputClosed{};
 }
 
 }  // namespace qjms::cli

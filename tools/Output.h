@@ -20,14 +20,20 @@ std::string bodyOnly(const MessageRecord& message);
 std::string utcTime(int64_t millis);
 
 // Writes whole messages, one at a time, from any thread, and flushes each.
+// Standard output may be a pipe whose reader quit (SIGPIPE is ignored under
+// the ORB), so every write is checked.
 class Printer {
 public:
     explicit Printer(Format format) : format_(format) {}
-    void print(const MessageRecord& message);
+    // False once standard output cannot be written.
+    bool print(const MessageRecord& message);
+    // Throws OutputClosed when a write failed.
+    void check() const;
 
 private:
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     Format format_;
+    bool closed_ = false;
 };
 
 }  // namespace qjms::cli

@@ -48,7 +48,7 @@ int64_t receiveLoop(jms::Session& session, jms::MessageConsumer& consumer,
     while (o.count == 0 || got < o.count) {
         std::unique_ptr<jms::Message> m = next(consumer, o.timeout);
         if (!m) break;
-        printer.print(record(*m));
+        if (!printer.print(record(*m))) printer.check();
         progress.add();
         ++got;
         if (o.transacted && o.batch > 0 && got % o.batch == 0) session.commit();
@@ -67,14 +67,15 @@ public:
     void attach(jms::MessageConsumer* consumer) { consumer_ = consumer; }
 
     void onMessage(jms::Message* message) override {
+        bool printed = true;
         try {
-            printer_.print(record(*message));
+            printed = printer_.print(record(*message));
             progress_.add();
         } catch (const jms::JMSException&) {  // a message that cannot be read is still counted
         }
         std::lock_guard<std::mutex> lock(mutex_);
         ++got_;
-        if (options_.count > 0 && got_ >= options_.count) {
+        if (!printed || (options_.count > 0 && got_ >= options_.count)) {
             try {
                 consumer_->close();
             } catch (const jms::JMSException&) {  // the main thread reports what remains wrong
@@ -128,6 +129,7 @@ int consume(jms::Connection& connection, jms::Session& session, jms::MessageCons
         consumer.setMessageListener(&collector);
         connection.start();
         got = collector.wait();
+        printer.check();
     } else {
         connection.start();
         got = receiveLoop(session, consumer, o, printer, progress);
@@ -211,7 +213,7 @@ int runBrowse(const ConnectionOptions& connectionOptions, const ReceiveOptions& 
         checkInterrupted();
         std::unique_ptr<jms::Message> m(e->nextElement());
         if (!m) continue;  // the next call says why
-        printer.print(record(*m));
+        if (!printer.print(record(*m))) printer.check();
         progress.add();
         ++shown;
     }

@@ -10,6 +10,7 @@ enum Status : int {
     kBadUsage = 2,       // bad usage or input; nothing was sent
     kTimedOut = 3,       // a receive ended by time-out before --count messages
     kInterrupted = 130,  // SIGINT or SIGTERM
+    kOutputClosed = 141, // standard output closed under us, as a shell reports SIGPIPE
 };
 
 // Bad usage or input found before anything was sent.
@@ -19,5 +20,8 @@ struct UsageError : std::runtime_error {
 
 // Work stopped by SIGINT/SIGTERM after the connection was closed.
 struct Interrupted {};
+
+// Standard output went away (the reader of a pipe quit): stop taking messages.
+struct OutputClosed {};
 
 }  // namespace qjms::cli

@@ -22,6 +22,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "qjms: %s%s%s\n", toUtf8(e.getMessage()).c_str(),
                      code.empty() ? "" : " (error code ", code.empty() ? "" : (code + ")").c_str());
         return kJmsFailure;
+    } catch (const OutputClosed&) {
+        return kOutputClosed;
     } catch (const Interrupted&) {
         std::fprintf(stderr, "qjms: interrupted\n");
         return kInterrupted;
