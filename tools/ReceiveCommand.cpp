@@ -21,11 +21,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 // How long one wait lasts before the loop looks for Ctrl-C again.
 constexpr std::chrono::milliseconds kSlice(200);
-// The library never shuts its ORB down, so a process that exits right after
-// its last push may cut off the reply to that push; the provider then takes
-// the push as failed and puts the message back, although it was printed.
-// Until the library waits for that reply itself, listener runs linger.
-constexpr std::chrono::milliseconds kLastReplyGrace(500);
 
 // The next message, or null once `timeout` ms (0: for ever) passed without one.
 std::unique_ptr<jms::Message> next(jms::MessageConsumer& consumer, int64_t timeout) {
@@ -175,7 +170,6 @@ int runReceive(const ConnectionOptions& connectionOptions, const ReceiveOptions&
                                                          : session->createReceiver(queue.get(), selector));
         const int status = consume(*connection, *session, *receiver, collector, o, printer, progress);
         connection.close();
-        if (o.listener) std::this_thread::sleep_for(kLastReplyGrace);
         return status;
     }
     auto connection = openTopicConnection(settings);
@@ -190,7 +184,6 @@ int runReceive(const ConnectionOptions& connectionOptions, const ReceiveOptions&
                                 : session->createDurableSubscriber(topic.get(), durable, selector, false)));
     const int status = consume(*connection, *session, *subscriber, collector, o, printer, progress);
     connection.close();
-    if (o.listener) std::this_thread::sleep_for(kLastReplyGrace);
     return status;
 }
 
