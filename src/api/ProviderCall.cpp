@@ -1,8 +1,11 @@
 #include "api/ProviderCall.h"
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 #include <jms/BrokerException.h>
 
@@ -153,6 +156,31 @@ void checkTable(const std::vector<Exc>& kinds, std::size_t retries) {
     }
     if (retries > maxRetries) throw std::logic_error("provider call table has too many retries");
 }
+
+#ifdef QJMS_ROW_TRACE
+namespace {
+// One line per event, appended by every process of a test run to the same file:
+// "T file:line Kind" for each row of a table built, "H file:line Kind" for a row used.
+void trace(char event, const char* file, unsigned line, Exc kind) {
+    const char* path = std::getenv("QJMS_ROW_TRACE_FILE");
+    if (!path) return;
+    std::string narrow;
+    for (char16_t c : exceptionNames[static_cast<std::size_t>(kind)]) narrow += static_cast<char>(c);
+    if (std::FILE* out = std::fopen(path, "a")) {
+        std::fprintf(out, "%c %s:%u %s\n", event, file, line, narrow.c_str());
+        std::fclose(out);
+    }
+}
+}  // namespace
+
+void traceTable(const char* file, unsigned line, const std::vector<Exc>& kinds) {
+    for (Exc kind : kinds) trace('T', file, line, kind);
+}
+void traceRow(const char* file, unsigned line, Exc kind) { trace('H', file, line, kind); }
+#else
+void traceTable(const char*, unsigned, const std::vector<Exc>&) {}
+void traceRow(const char*, unsigned, Exc) {}
+#endif
 
 }  // namespace detail
 

@@ -164,6 +164,12 @@ std::optional<uint64_t> nextAttempt(const std::vector<Retry>& retries,
                                     std::array<int, maxRetries>& counts, const Failure& failure);
 void checkTable(const std::vector<Exc>& kinds, std::size_t retries);
 
+// Coverage builds (QJMS_ROW_TRACE) record which rows of which table exist and
+// which ever translated an answer, so a report can name the rows no test reached.
+// Elsewhere these are no-ops.
+void traceTable(const char* file, unsigned line, const std::vector<Exc>& kinds);
+void traceRow(const char* file, unsigned line, Exc kind);
+
 // Marks this thread as running a site's call (its fn, not its translation)
 // while it lives.
 class CallDepth {
@@ -188,11 +194,12 @@ public:
 
     /// Throws std::logic_error for a kind listed twice or too many retries.
     Table(std::initializer_list<Rule<Owner>> rules, std::initializer_list<Retry> retries = {},
-          Hook hook = {})
-        : Table(std::vector<Rule<Owner>>(rules), retries, std::move(hook)) {}
+          Hook hook = {}, const char* file = __builtin_FILE(), unsigned line = __builtin_LINE())
+        : Table(std::vector<Rule<Owner>>(rules), retries, std::move(hook), file, line) {}
     /// From rules a site assembled (several tables sharing their rows).
-    Table(std::vector<Rule<Owner>> rules, std::initializer_list<Retry> retries = {}, Hook hook = {})
-        : rules_(std::move(rules)), retries_(retries), hook_(std::move(hook)) {
+    Table(std::vector<Rule<Owner>> rules, std::initializer_list<Retry> retries = {}, Hook hook = {},
+          const char* file = __builtin_FILE(), unsigned line = __builtin_LINE())
+        : rules_(std::move(rules)), retries_(retries), hook_(std::move(hook)), file_(file), line_(line) {
         std::vector<Exc> kinds;
         index_.fill(-1);
         for (std::size_t i = 0; i < rules_.size(); ++i) {
@@ -200,6 +207,7 @@ public:
             index_[static_cast<std::size_t>(rules_[i].kind)] = static_cast<int8_t>(i);
         }
         detail::checkTable(kinds, retries_.size());
+        detail::traceTable(file_, line_, kinds);
     }
 
     bool handles(Exc kind) const { return index_[static_cast<std::size_t>(kind)] >= 0; }
@@ -237,6 +245,7 @@ public:
 
 private:
     [[noreturn]] void raise(Owner& owner, const Rule<Owner>& rule, const Failure& failure) const {
+        detail::traceRow(file_, line_, rule.kind);
         if (rule.runsHook && hook_) hook_(owner);
         if (rule.yield) throw JMSException(rule.yield(owner));
         throw rule.form.build(failure);
@@ -245,6 +254,8 @@ private:
     std::vector<Rule<Owner>> rules_;
     std::vector<Retry> retries_;
     Hook hook_;
+    const char* file_;  // where the site built the table, for coverage reports
+    unsigned line_;
     std::array<int8_t, excCount> index_;
 };
 
