@@ -17,6 +17,8 @@ TEST_F(Discipline, BadArgumentsAreRefusedBeforeAnyProviderCall) {
     Owned<jms::Queue> queue(qs->createQueue(u"q"));
     Owned<jms::Topic> topic(ts->createTopic(u"t"));
     Owned<jms::QueueSender> sender(qs->createSender(queue.get()));
+    Owned<jms::TopicPublisher> publisher(ts->createPublisher(topic.get()));
+    Owned<jms::TopicSubscriber> subscriber(ts->createSubscriber(topic.get()));
     Owned<jms::TextMessage> message(qs->createTextMessage(u"m"));
     control_.reset();
     const std::pair<std::function<void()>, std::string> cases[] = {
@@ -48,6 +50,15 @@ TEST_F(Discipline, BadArgumentsAreRefusedBeforeAnyProviderCall) {
         {[&] { sender->send(message.get(), 1, 10, 0); }, "badPriority|"},
         {[&] { sender->send(message.get(), 3, 4, 0); }, "badDeliveryMode|"},
         {[&] { sender->send(message.get(), 2, 4, 0); }, "unsupByDriverPM|"},
+        {[&] { sender->send(nullptr, nullptr, 3, 10, -1); }, "badArg null message|"},
+        {[&] { sender->send(nullptr, message.get(), 3, 10, -1); }, "badArg null destination|"},
+        {[&] { sender->send(queue.get(), message.get(), 3, 10, -1); }, "badTimeToLive|"},
+        {[&] { sender->send(queue.get(), message.get(), 3, 10, 0); }, "badPriority|"},
+        {[&] { sender->send(queue.get(), message.get(), 3, 4, 0); }, "badDeliveryMode|"},
+        {[&] { publisher->publish(nullptr); }, "badArg null message|"},
+        {[&] { publisher->publish(topic.get(), nullptr); }, "badArg null message|"},
+        {[&] { publisher->publish(message.get(), 1, -1, 0); }, "badPriority|"},
+        {[&] { publisher->publish(nullptr, message.get(), 1, 4, 0); }, "badArg null destination|"},
         {[&] { sender->setPriority(-1); }, "badPriority|"},
         {[&] { sender->setTimeToLive(-1); }, "badTimeToLive|"},
         {[&] { sender->setDeliveryMode(2); }, "unsupByDriverPM|"},
@@ -74,12 +85,30 @@ TEST_F(Discipline, NewProducersReportTheirDefaults) {
     EXPECT_EQ(sender->getPriority(), 4);
     EXPECT_EQ(sender->getTimeToLive(), 0);
     EXPECT_FALSE(sender->getDisableMessageID());
+    EXPECT_FALSE(sender->getDisableMessageTimestamp());
+    sender->setDisableMessageID(true);
+    sender->setDisableMessageTimestamp(true);
+    EXPECT_TRUE(sender->getDisableMessageID());
+    EXPECT_TRUE(sender->getDisableMessageTimestamp());
     sender->setPriority(9);
     sender->setTimeToLive(0);
     EXPECT_EQ(sender->getPriority(), 9);
     Owned<jms::Queue> copy(sender->getQueue());
     EXPECT_NE(copy.get(), queue.get());
     EXPECT_EQ(copy->getQueueName(), u"q");
+
+    Owned<jms::QueueReceiver> receiver(qs->createReceiver(queue.get()));
+    Owned<jms::Queue> received(receiver->getQueue());
+    EXPECT_EQ(received->getQueueName(), u"q");
+    auto ts = topicSession();
+    Owned<jms::Topic> topic(ts->createTopic(u"t"));
+    Owned<jms::TopicPublisher> publisher(ts->createPublisher(topic.get()));
+    Owned<jms::TopicSubscriber> subscriber(ts->createSubscriber(topic.get()));
+    Owned<jms::Topic> published(publisher->getTopic());
+    Owned<jms::Topic> subscribed(subscriber->getTopic());
+    EXPECT_EQ(published->getTopicName(), u"t");
+    EXPECT_EQ(subscribed->getTopicName(), u"t");
+    EXPECT_FALSE(subscriber->getNoLocal());
 }
 
 TEST_F(Discipline, RetriesAnswerBusyProvidersAndThenSucceed) {
@@ -183,6 +212,15 @@ TEST_F(Discipline, WhatTheLibrarySends) {
     EXPECT_NE(control_.last("produceTo").find("expiration=0 "), std::string::npos);
     Owned<jms::Destination> stamped(message->getJMSDestination());
     EXPECT_EQ(dynamic_cast<jms::Queue&>(*stamped).getQueueName(), u"elsewhere");
+
+    Owned<jms::TopicPublisher> publisher(ts->createPublisher(topic.get()));
+    Owned<jms::TextMessage> news(ts->createTextMessage(u"n"));
+    publisher->publish(news.get(), 1, 2, 0);
+    EXPECT_NE(control_.last("produce").find("priority=2"), std::string::npos);
+    publisher->publish(topic.get(), news.get(), 1, 3, 0);
+    EXPECT_NE(control_.last("produceTo").find("priority=3"), std::string::npos);
+    publisher->publish(topic.get(), news.get());
+    EXPECT_NE(control_.last("produceTo").find("priority=4"), std::string::npos);
 }
 
 }  // namespace
