@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "control/CallLog.h"
 #include "control/TestControl.h"
@@ -106,10 +107,13 @@ class OrbHolder {
  public:
   explicit OrbHolder(const Options& o) {
     std::string size = std::to_string(o.maxMessageBytes);
-    const char* argv[] = {"quorix-provider", "-ORBendPoint", o.endpoint.c_str(),
-                          "-ORBgiopMaxMsgSize", size.c_str(), nullptr};
-    int argc = 5;
-    orb_ = CORBA::ORB_init(argc, const_cast<char**>(argv));
+    const std::string unixSocket = unixEndpoint(o);
+    std::vector<const char*> argv = {"quorix-provider", "-ORBendPoint", o.endpoint.c_str(),
+                                     "-ORBgiopMaxMsgSize", size.c_str()};
+    if (!unixSocket.empty()) argv.insert(argv.end(), {"-ORBendPoint", unixSocket.c_str()});
+    int argc = static_cast<int>(argv.size());
+    argv.push_back(nullptr);
+    orb_ = CORBA::ORB_init(argc, const_cast<char**>(argv.data()));
   }
   ~OrbHolder() {
     try {
