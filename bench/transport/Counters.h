@@ -1,0 +1,7 @@
+#pragma once
+#include <cstdint>
+
+namespace bench {
+// Allocations through operator new since the process started, all threads.
+uint64_t allocationCount();
+}  // namespace bench
