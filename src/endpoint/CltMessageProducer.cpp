@@ -163,14 +163,18 @@ void CltMessageProducer::sendChecked(const QuorixDestination* target, Message* m
     message->setJMSExpiration(expirationFor(values->timeToLive));
     message->setJMSPriority(values->priority);
     message->setJMSDeliveryMode(values->deliveryMode);
-    // The header keeps its own copy; the cast only picks the face.
-    message->setJMSDestination(
-        const_cast<QuorixDestination*>(target ? target : destination_.get()));
-
     auto* own = dynamic_cast<CltMessage*>(message);
+    if (own && !target) {
+        // The producer's destination never changes: shared, not copied per send.
+        own->shareDestination(destination_);
+    } else {
+        // The header keeps its own copy; the cast only picks the face.
+        message->setJMSDestination(
+            const_cast<QuorixDestination*>(target ? target : destination_.get()));
+    }
     if (!own) throw JMSException(u"internal: The message has an unexpected type");
-    wire::JMSMsg wireMessage;
-    own->getJMSMsg(wireMessage);
+    // The message's own wire form: the header is not copied, nor a bytes body.
+    const wire::JMSMsg& wireMessage = own->wireForSend();
 
     static const pcall::Table<CltMessageProducer> table{
         {{Exc::Store, pcall::word()},
@@ -198,7 +202,7 @@ void CltMessageProducer::sendChecked(const QuorixDestination* target, Message* m
             provider->produce(wireMessage, producerID_, messageID.out(), timestamp);
         }
     });
-    message->setJMSMessageID(toWString(messageID.in()));
+    own->adoptMessageID(messageID);
     message->setJMSTimestamp(timestamp);
 }
 
