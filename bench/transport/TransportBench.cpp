@@ -45,6 +45,7 @@ struct Settings {
   int providerPid = 0;
   bool callgrind = false;
   bool underValgrind = false;
+  std::string only;  // rows whose name contains this (profiling)
 };
 
 enum class Mode { Send, ReceiveNoWait, Receive, Push };
@@ -69,11 +70,15 @@ struct Row {
   }
 };
 
+std::string onlyRows;
+
 std::vector<Row> rows() {
   std::vector<Row> out;
   for (Body body : {Body::Text, Body::Bytes})
-    for (size_t size : {size_t(100), size_t(1024), size_t(64 * 1024), size_t(1024 * 1024)})
-      out.push_back(Row{{body, size}});
+    for (size_t size : {size_t(100), size_t(1024), size_t(64 * 1024), size_t(1024 * 1024)}) {
+      Row row{{body, size}};
+      if (row.name().find(onlyRows) != std::string::npos) out.push_back(row);
+    }
   return out;
 }
 
@@ -117,6 +122,7 @@ struct Series {
 template <class F>
 Sample measure(uint64_t n, F&& work) {
   const uint64_t allocations = allocationCount();
+  const uint64_t own = threadAllocationCount();
   const double cpu = cpuSeconds();
   const auto start = Clock::now();
   work();
@@ -125,6 +131,9 @@ Sample measure(uint64_t n, F&& work) {
   s.callsPerSecond = n / seconds;
   s.cpuMicros = (cpuSeconds() - cpu) * 1e6 / n;
   s.allocations = double(allocationCount() - allocations) / n;
+  if (std::getenv("QJMS_BENCH_DEBUG"))
+    std::fprintf(stderr, "allocations: %.2f all threads, %.2f calling thread\n", s.allocations,
+                 double(threadAllocationCount() - own) / n);
   return s;
 }
 
@@ -467,6 +476,7 @@ Settings parse(int argc, char** argv) {
     else if (a == "--scaling") s.scaling = true;
     else if (a == "--provider-pid") s.providerPid = std::atoi(value().c_str());
     else if (a == "--callgrind") s.callgrind = true;
+    else if (a == "--only") s.only = onlyRows = value();
     else throw std::runtime_error("unknown option " + a);
   }
   if (s.referenceFile.empty()) throw std::runtime_error("--reference FILE is required");

@@ -174,6 +174,8 @@ void CltMessageProducer::sendChecked(const QuorixDestination* target, Message* m
     }
     if (!own) throw JMSException(u"internal: The message has an unexpected type");
     // The message's own wire form: the header is not copied, nor a bytes body.
+    // A send of the same message on another thread waits for this one.
+    MutexLock messageLock(own->wireLock());
     const wire::JMSMsg& wireMessage = own->wireForSend();
 
     static const pcall::Table<CltMessageProducer> table{

@@ -28,7 +28,10 @@ CltMessage::CltMessage(const wire::MessageHeader& received,
 
 CltMessage::~CltMessage() = default;
 
-void CltMessage::getJMSMsg(wire::JMSMsg& out) { out = wireForSend(); }
+void CltMessage::getJMSMsg(wire::JMSMsg& out) {
+    MutexLock lock(rmutex());
+    out = wireForSend();
+}
 
 const wire::JMSMsg& CltMessage::wireForSend() {
     MutexLock lock(rmutex());

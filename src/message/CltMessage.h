@@ -20,8 +20,11 @@ public:
     virtual void getJMSMsg(wire::JMSMsg& out);
     /// The same, without a copy: the message's own wire form, valid until the
     /// message next changes. A bytes body is lent, not copied; a text is
-    /// converted only when it changed since the last send.
+    /// converted only when it changed since the last send. The caller holds
+    /// wireLock() while it reads the form, so a conversion of the same message
+    /// on another thread waits.
     const wire::JMSMsg& wireForSend();
+    RMutex& wireLock() const { return rmutex(); }
     /// After a send: the identifier the provider gave (see CltMessageHeader)
     /// and the destination shared with the producer.
     void adoptMessageID(CORBA::WString_var& id) { header_.adoptMessageID(id); }
