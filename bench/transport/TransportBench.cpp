@@ -1,6 +1,6 @@
 // The library against the bare transport, side by side: see bench/README.md.
 //
-//   transport --reference FILE [--transport tcp|unix] [--rounds N] [--quick]
+//   transport --reference FILE [--transport tcp|unix] [--rounds N] [--quick] [--only TEXT]
 //   transport --reference FILE --memory [--messages N]
 //   transport --reference FILE --scaling --provider-pid PID
 //   transport --reference FILE --callgrind   (re-runs itself under valgrind)
@@ -45,7 +45,6 @@ struct Settings {
   int providerPid = 0;
   bool callgrind = false;
   bool underValgrind = false;
-  std::string only;  // rows whose name contains this (profiling)
 };
 
 enum class Mode { Send, ReceiveNoWait, Receive, Push };
@@ -70,6 +69,7 @@ struct Row {
   }
 };
 
+// Only the rows whose name contains this (--only, for profiling one row).
 std::string onlyRows;
 
 std::vector<Row> rows() {
@@ -476,7 +476,7 @@ Settings parse(int argc, char** argv) {
     else if (a == "--scaling") s.scaling = true;
     else if (a == "--provider-pid") s.providerPid = std::atoi(value().c_str());
     else if (a == "--callgrind") s.callgrind = true;
-    else if (a == "--only") s.only = onlyRows = value();
+    else if (a == "--only") onlyRows = value();
     else throw std::runtime_error("unknown option " + a);
   }
   if (s.referenceFile.empty()) throw std::runtime_error("--reference FILE is required");
