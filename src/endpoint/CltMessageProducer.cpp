@@ -1,6 +1,7 @@
 #include "endpoint/CltMessageProducer.h"
 
 #include <limits>
+#include <optional>
 
 #include "api/ProviderCall.h"
 #include "endpoint/EndpointName.h"
@@ -160,10 +161,14 @@ void CltMessageProducer::sendChecked(const QuorixDestination* target, Message* m
         if (closed_) throw JMSException(u"producerClosed");
         if (!values) values = SendValues{deliveryMode_, priority_, timeToLive_};
     }
+    auto* own = dynamic_cast<CltMessage*>(message);
+    // From the first stamp to the identifier given back, a send of the same
+    // message on another thread waits: the broker reads the header in place.
+    std::optional<MutexLock> messageLock;
+    if (own) messageLock.emplace(own->wireLock());
     message->setJMSExpiration(expirationFor(values->timeToLive));
     message->setJMSPriority(values->priority);
     message->setJMSDeliveryMode(values->deliveryMode);
-    auto* own = dynamic_cast<CltMessage*>(message);
     if (own && !target) {
         // The producer's destination never changes: shared, not copied per send.
         own->shareDestination(destination_);
@@ -174,8 +179,6 @@ void CltMessageProducer::sendChecked(const QuorixDestination* target, Message* m
     }
     if (!own) throw JMSException(u"internal: The message has an unexpected type");
     // The message's own wire form: the header is not copied, nor a bytes body.
-    // A send of the same message on another thread waits for this one.
-    MutexLock messageLock(own->wireLock());
     const wire::JMSMsg& wireMessage = own->wireForSend();
 
     static const pcall::Table<CltMessageProducer> table{
