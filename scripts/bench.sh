@@ -21,38 +21,11 @@ for arg in "$@"; do
 done
 
 scripts/install-deps.sh
+. scripts/provider-lib.sh
 log="$build/bench-build.log"
-mkdir -p "$build"
 echo "Building in $build/ (log: $log) ..."
-if ! { cmake -S . -B "$build" -G Ninja -DQJMS_BUILD_BENCHMARKS=ON &&
-       cmake --build "$build" -j2 --target quorix-provider transport; } >"$log" 2>&1; then
-  tail -n 30 "$log" >&2
-  echo "Build failed; see $log" >&2
-  exit 1
-fi
-
-work=$(mktemp -d)
-server=""
-cleanup() {
-  if [ -n "$server" ] && kill -0 "$server" 2>/dev/null; then
-    kill -TERM "$server" 2>/dev/null || true
-    wait "$server" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-ior="$work/provider.ior"
-# A loopback endpoint: the provider listens on a Unix-domain socket beside it.
-"$build/provider/quorix-provider" --endpoint giop:tcp:127.0.0.1:0 --ior-file "$ior" \
-  --ping-interval 0 >"$work/provider.out" 2>"$work/provider.err" &
-server=$!
-for _ in $(seq 1 100); do
-  [ -s "$ior" ] && break
-  kill -0 "$server" 2>/dev/null || { cat "$work/provider.err" >&2; exit 1; }
-  sleep 0.1
-done
-[ -s "$ior" ] || { echo "quorix-provider wrote no reference file" >&2; exit 1; }
+build_quietly "$log" -DQJMS_BUILD_BENCHMARKS=ON -- quorix-provider transport
+start_provider --ping-interval 0
 
 bench="$build/bench/transport/transport"
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'); $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'); load $(cut -d' ' -f1-3 /proc/loadavg)"

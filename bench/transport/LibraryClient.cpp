@@ -1,12 +1,10 @@
 // The same work through the library's public API alone.
 #include <jms/jms.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <stdexcept>
 
 #include "Client.h"
+#include "PushCount.h"
 
 namespace bench {
 
@@ -22,25 +20,8 @@ jms::WString wide(const std::string& s) { return jms::WString(s.begin(), s.end()
 
 class Counter : public jms::MessageListener {
  public:
-  void onMessage(jms::Message*) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (++count_ >= target_) done_.notify_all();
-  }
-  bool waitFor(uint64_t count, int64_t timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    target_ = count;
-    const bool ok = done_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                   [&] { return count_ >= target_; });
-    count_ = 0;
-    target_ = UINT64_MAX;
-    return ok;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable done_;
-  uint64_t count_ = 0;
-  uint64_t target_ = UINT64_MAX;
+  void onMessage(jms::Message*) override { pushes.arrived(); }
+  PushCount pushes;
 };
 
 class LibraryClient : public Client {
@@ -113,7 +94,7 @@ class LibraryClient : public Client {
     try {
       std::unique_ptr<jms::QueueReceiver> consumer(session_->createReceiver(queue_.get()));
       consumer->setMessageListener(&counter_);
-      const bool ok = counter_.waitFor(count, timeoutMs);
+      const bool ok = counter_.pushes.waitFor(count, timeoutMs);
       consumer->close();
       return ok;
     } catch (const jms::JMSException& e) {

@@ -1,14 +1,12 @@
 // The bare transport: the generated stubs, one prebuilt wire message, and
 // servants of our own for the provider's callbacks.
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <stdexcept>
 #include <vector>
 
 #include <jmsServer.hh>
 
 #include "Client.h"
+#include "PushCount.h"
 
 namespace bench {
 
@@ -35,26 +33,8 @@ class ConnectionListener : public POA_zorvane::velt::quorix::corba::jmsClient::C
 
 class MessageListener : public POA_zorvane::velt::quorix::corba::jmsClient::MessageListener {
  public:
-  void onMessage(const wire::JMSMsg&, const wire::UID&) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++count_;
-    if (count_ >= target_) done_.notify_all();
-  }
-  bool waitFor(uint64_t count, int64_t timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    target_ = count;
-    const bool ok = done_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                   [&] { return count_ >= target_; });
-    count_ = 0;
-    target_ = UINT64_MAX;
-    return ok;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable done_;
-  uint64_t count_ = 0;
-  uint64_t target_ = UINT64_MAX;
+  void onMessage(const wire::JMSMsg&, const wire::UID&) override { pushes.arrived(); }
+  PushCount pushes;
 };
 
 wire::StringU none() {
@@ -170,7 +150,7 @@ class RawClient : public Client {
   bool pushed(uint64_t count, int64_t timeoutMs) override {
     wire::UID_var consumer = provider_->createReceiver(destination_, session_, none());
     provider_->setMessageListener(consumer.in());
-    const bool ok = messageListener_.servant().waitFor(count, timeoutMs);
+    const bool ok = messageListener_.servant().pushes.waitFor(count, timeoutMs);
     provider_->closeConsumer(consumer.in());
     return ok;
   }
