@@ -10,40 +10,10 @@ build=${QJMS_BUILD_DIR:-build}
 log="$build/demo-build.log"
 
 scripts/install-deps.sh
-mkdir -p "$build"
+. scripts/provider-lib.sh
 echo "Building quorix-provider and the quick-start example in $build/ (log: $log) ..."
-if ! { cmake -S . -B "$build" -G Ninja &&
-       cmake --build "$build" -j2 --target quorix-provider qjms-quickstart qjms-listener qjms; } >"$log" 2>&1; then
-  tail -n 30 "$log" >&2
-  echo "Build failed; see $log" >&2
-  exit 1
-fi
-
-work=$(mktemp -d)
-server=""
-cleanup() {
-  if [ -n "$server" ] && kill -0 "$server" 2>/dev/null; then
-    kill -TERM "$server" 2>/dev/null || true
-    wait "$server" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-ior="$work/provider.ior"
-"$build/provider/quorix-provider" --endpoint giop:tcp:127.0.0.1:0 --ior-file "$ior" \
-  >"$work/provider.out" 2>"$work/provider.err" &
-server=$!
-for _ in $(seq 1 100); do
-  [ -s "$ior" ] && break
-  if ! kill -0 "$server" 2>/dev/null; then
-    cat "$work/provider.err" >&2
-    echo "quorix-provider did not start" >&2
-    exit 1
-  fi
-  sleep 0.1
-done
-[ -s "$ior" ] || { echo "quorix-provider wrote no reference file" >&2; exit 1; }
+build_quietly "$log" -- quorix-provider qjms-quickstart qjms-listener qjms
+start_provider
 echo "Started quorix-provider (pid $server) on a free loopback port; its reference is in $ior."
 echo
 

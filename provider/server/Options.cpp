@@ -12,6 +12,9 @@ std::string usage() {
   return
       "usage: quorix-provider [options]\n"
       "  --endpoint ENDPOINT      where to listen (default giop:tcp:127.0.0.1:0)\n"
+      "  --unix-socket PATH       also listen on this Unix-domain socket (default: on, in\n"
+      "                           omniORB's directory, while the endpoint is on loopback)\n"
+      "  --no-unix-socket         listen on the TCP endpoint only\n"
       "  --ior-file PATH          also write the Provider reference to PATH\n"
       "  --driver NAME            driver name clients must ask for (default vol)\n"
       "  --persistent             claim persistent delivery (nothing is stored on disk)\n"
@@ -58,7 +61,20 @@ bool toCount(const std::string& text, unsigned long long max, unsigned long long
   return *end == 0 && errno == 0 && out <= max;
 }
 
+bool loopbackTcp(const std::string& endpoint) {
+  for (const char* prefix : {"giop:tcp:127.", "giop:tcp:localhost:", "giop:tcp:[::1]:"}) {
+    if (endpoint.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+std::string unixEndpoint(const Options& o) {
+  if (o.unixMode == Options::Unix::Off || (o.unixMode == Options::Unix::Auto && !loopbackTcp(o.endpoint)))
+    return "";
+  return "giop:unix:" + o.unixSocket;
+}
 
 ParsedOptions parseOptions(const std::vector<std::string>& args) {
   Options o;
@@ -67,6 +83,11 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       {"--endpoint", [&](const std::string& v) {
          o.endpoint = v;
          return v.empty() ? "an empty endpoint" : "";
+       }},
+      {"--unix-socket", [&](const std::string& v) {
+         o.unixMode = Options::Unix::On;
+         o.unixSocket = v;
+         return v.empty() ? "an empty socket path" : "";
        }},
       {"--ior-file", [&](const std::string& v) {
          o.iorFile = v;
@@ -119,6 +140,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       {"--no-persistent", [&] { o.persistent = false; }},
       {"--no-nonpersistent", [&] { o.nonPersistent = false; }},
       {"--no-tx", [&] { o.transactions = false; }},
+      {"--no-unix-socket", [&] { o.unixMode = Options::Unix::Off; }},
       {"--test-control", [&] { o.testControl = true; }},
       {"--verbose", [&] { o.verbose = true; }},
   };

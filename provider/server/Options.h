@@ -26,6 +26,10 @@ struct Options {
   uint32_t maxDeliveryFailures = 5;
   std::string deadLetterQueue = "DLQ";
   size_t pushThreads = 16;
+  // A Unix-domain socket beside TCP, for clients on the same machine: on by
+  // default while the TCP endpoint is on loopback.
+  enum class Unix { Auto, Off, On } unixMode = Unix::Auto;
+  std::string unixSocket;  // empty: omniORB picks one in its own directory
 };
 
 struct HelpRequested {};
@@ -37,5 +41,9 @@ using ParsedOptions = std::variant<Options, HelpRequested, OptionError>;
 
 ParsedOptions parseOptions(const std::vector<std::string>& args);  // without the program name
 std::string usage();
+
+// The Unix-domain endpoint to listen on beside `endpoint` ("giop:unix:..."),
+// or "" for none.
+std::string unixEndpoint(const Options& options);
 
 }  // namespace quorix::provider

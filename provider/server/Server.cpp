@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "control/CallLog.h"
 #include "control/TestControl.h"
@@ -19,6 +20,9 @@
 #include "core/Pinger.h"
 #include "core/Text.h"
 #include "server/ProviderServant.h"
+
+// After the broker's own headers, which it needs.
+#include <omniORB4/internal/objectAdapter.h>
 
 namespace quorix::provider {
 namespace {
@@ -72,14 +76,16 @@ BrokerConfig brokerConfig(const Options& o) {
 
 // Bounds the stop: whatever clients do (a listener that never returns, a ping
 // that hangs), the process is gone this long after the signal, exit status 0.
+// The Unix socket file is removed on that path too (the ORB removes it otherwise).
 class StopDeadline {
  public:
-  explicit StopDeadline(std::chrono::milliseconds grace)
-      : thread_([this, grace] {
+  StopDeadline(std::chrono::milliseconds grace, std::string socketFile)
+      : thread_([this, grace, socketFile] {
           std::unique_lock<std::mutex> lock(mutex_);
           if (cv_.wait_for(lock, grace, [this] { return done_; })) return;
           std::cerr << "quorix-provider: client calls still under way; exiting without them"
                     << std::endl;
+          if (!socketFile.empty()) unlink(socketFile.c_str());
           _exit(0);
         }) {}
   ~StopDeadline() {
@@ -106,10 +112,13 @@ class OrbHolder {
  public:
   explicit OrbHolder(const Options& o) {
     std::string size = std::to_string(o.maxMessageBytes);
-    const char* argv[] = {"quorix-provider", "-ORBendPoint", o.endpoint.c_str(),
-                          "-ORBgiopMaxMsgSize", size.c_str(), nullptr};
-    int argc = 5;
-    orb_ = CORBA::ORB_init(argc, const_cast<char**>(argv));
+    const std::string unixSocket = unixEndpoint(o);
+    std::vector<const char*> argv = {"quorix-provider", "-ORBendPoint", o.endpoint.c_str(),
+                                     "-ORBgiopMaxMsgSize", size.c_str()};
+    if (!unixSocket.empty()) argv.insert(argv.end(), {"-ORBendPoint", unixSocket.c_str()});
+    int argc = static_cast<int>(argv.size());
+    argv.push_back(nullptr);
+    orb_ = CORBA::ORB_init(argc, const_cast<char**>(argv.data()));
   }
   ~OrbHolder() {
     try {
@@ -123,6 +132,16 @@ class OrbHolder {
  private:
   CORBA::ORB_var orb_;
 };
+
+// The file of the Unix-domain endpoint the ORB opened, if any.
+std::string unixSocketFile() {
+  const auto& endpoints = omni::omniObjAdapter::listMyEndpoints();
+  for (CORBA::ULong i = 0; i < endpoints.length(); ++i) {
+    const std::string uri = endpoints[i].in();
+    if (uri.rfind("giop:unix:", 0) == 0) return uri.substr(10);
+  }
+  return "";
+}
 
 }  // namespace
 
@@ -152,6 +171,7 @@ int runServer(const Options& o) {
     CORBA::Object_var ref = poa->id_to_reference(oid.in());
     PortableServer::POAManager_var manager = poa->the_POAManager();
     manager->activate();
+    const std::string socketFile = unixSocketFile();
 
     CORBA::String_var ior = holder.orb()->object_to_string(ref);
     if (!o.iorFile.empty() && !writeAtomically(o.iorFile, ior.in())) {
@@ -167,7 +187,7 @@ int runServer(const Options& o) {
     int sig = 0;
     sigwait(&set, &sig);
     if (o.verbose) std::cerr << "quorix-provider: stopping on signal " << sig << std::endl;
-    deadline.emplace(kStopGrace);
+    deadline.emplace(kStopGrace, socketFile);
     // Wake blocked receives and finish pushes before the ORB waits for calls.
     sweeper.stop();
     pinger.stop();

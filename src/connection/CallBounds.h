@@ -26,7 +26,8 @@ uint32_t configuredMs();
 /// The bound of a close: closeBoundMs, or the configured period where shorter.
 uint32_t closeMs();
 
-/// The bound of a receive waiting `waitMs` (negative: without limit).
+/// The bound of a receive waiting `waitMs` (negative: without limit); 0, no
+/// bound, when no period is configured.
 uint32_t receiveMs(int64_t waitMs);
 
 /// A reference of its own to the same provider, whose calls wait at most

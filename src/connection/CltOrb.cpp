@@ -1,12 +1,76 @@
 #include "connection/CltOrb.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <omniORB4/internal/objectAdapter.h>
+
 namespace jms {
+
+namespace {
+
+using Endpoints = omni::omniObjAdapter::Options;
+
+bool loopbackTcp(const char* uri) {
+    for (const char* prefix : {"giop:tcp:127.", "giop:tcp:localhost:", "giop:tcp:[::1]:"}) {
+        if (std::strncmp(uri, prefix, std::strlen(prefix)) == 0) return true;
+    }
+    return false;
+}
+
+// The socket file of the Unix endpoint, removed when the process ends: the
+// broker lives until then and never closes its endpoints itself.
+std::string& socketPath() {
+    static std::string* const path = new std::string();
+    return *path;
+}
+
+void removeSocket() {
+    if (!socketPath().empty()) std::remove(socketPath().c_str());
+}
+
+// A caller whose configuration keeps the callback endpoint on loopback TCP
+// can only be called back from this machine: a Unix-domain socket beside it
+// serves the same callers for about half the cost. Any other configuration
+// (no endpoint, which means every interface, or one of the caller's own
+// choosing) stays as it is.
+bool addUnixEndpoint() {
+    Endpoints& options = omni::omniObjAdapter::options;
+    if (options.endpoints.empty() || !options.no_listen.empty()) return false;
+    for (const Endpoints::EndpointURI* endpoint : options.endpoints) {
+        if (!loopbackTcp(endpoint->uri)) return false;
+    }
+    auto* socket = new Endpoints::EndpointURI();
+    socket->uri = CORBA::string_dup("giop:unix:");
+    socket->no_publish = false;
+    options.endpoints.push_back(socket);
+    return true;
+}
+
+void rememberSocket() {
+    const auto& mine = omni::omniObjAdapter::listMyEndpoints();
+    for (CORBA::ULong i = 0; i < mine.length(); ++i) {
+        const char* uri = mine[i];
+        if (std::strncmp(uri, "giop:unix:", 10) == 0) {
+            socketPath() = uri + 10;
+            std::atexit(removeSocket);
+            return;
+        }
+    }
+}
+
+}  // namespace
 
 CltOrb::CltOrb() {
     int argc = 0;
     orb_ = CORBA::ORB_init(argc, nullptr);
+    // Endpoints open when the root POA is first resolved; a process that
+    // resolved it before the library did keeps what it has.
+    const bool unixAdded = addUnixEndpoint();
     CORBA::Object_var poa = orb_->resolve_initial_references("RootPOA");
     rootPOA_ = PortableServer::POA::_narrow(poa.in());
+    if (unixAdded) rememberSocket();
 }
 
 CltOrb& CltOrb::instance() {

@@ -172,19 +172,20 @@ Message* CltMessageConsumer::receive(Mode mode, int64_t timeout) {
     if (mode == Mode::Wait) {
         callbounds::setBound(receiver, callbounds::receiveMs(-1));
         wire::JMSMsg_var received = table.call(*this, [&] { return receiver->consume(consumerID_); });
-        return build(received.in()).release();
+        return build(std::move(received.inout())).release();
     }
     if (mode == Mode::Timeout) callbounds::setBound(receiver, callbounds::receiveMs(timeout));
     wire::NullJMSMsg_var received = table.call(*this, [&] {
         return mode == Mode::NoWait ? session_->provider()->consumeNoBlock(consumerID_)
                                     : receiver->consumeTimeOut(timeout, consumerID_);
     });
-    const wire::JMSMsg* message = readNullJMSMsg(received.in());
-    return message ? build(*message).release() : nullptr;
+    if (!readNullJMSMsg(received.in())) return nullptr;
+    return build(std::move(received->val())).release();
 }
 
-std::unique_ptr<CltMessage> CltMessageConsumer::build(const wire::JMSMsg& received) const {
-    std::unique_ptr<CltMessage> message = messageFromWire(received, *destination_);
+std::unique_ptr<CltMessage> CltMessageConsumer::build(wire::JMSMsg&& received) const {
+    // The received message is ours: its body buffer becomes the message's.
+    std::unique_ptr<CltMessage> message = takeMessage(std::move(received), destination_);
     if (!message) throw JMSException(u"internal  unknown message type");
     return message;
 }

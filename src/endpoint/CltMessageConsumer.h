@@ -38,6 +38,10 @@ public:
     virtual bool isClosed();
     /// The consumer's own copy, not a new one.
     virtual const QuorixDestination& getDestination() const { return *destination_; }
+    /// The same, shared with the messages the consumer builds.
+    const std::shared_ptr<const QuorixDestination>& sharedDestination() const {
+        return destination_;
+    }
     virtual const wire::UID& getConsumerID() const { return consumerID_; }
     virtual void markClosed();
     virtual WString consumerName() const { return consumerName_; }
@@ -71,13 +75,13 @@ private:
     enum class Mode { Wait, Timeout, NoWait };
 
     Message* receive(Mode mode, int64_t timeout);
-    std::unique_ptr<CltMessage> build(const wire::JMSMsg& received) const;
+    std::unique_ptr<CltMessage> build(wire::JMSMsg&& received) const;
     template <class Work>
     decltype(auto) framed(Work&& work);
 
     MessageListener* listener_ = nullptr;
     std::shared_ptr<SessionCore> session_;
-    std::unique_ptr<QuorixDestination> destination_;
+    std::shared_ptr<const QuorixDestination> destination_;
     WString consumerName_;
     bool durable_ = false;
     bool browsing_ = false;

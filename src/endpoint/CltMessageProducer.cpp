@@ -1,6 +1,7 @@
 #include "endpoint/CltMessageProducer.h"
 
 #include <limits>
+#include <optional>
 
 #include "api/ProviderCall.h"
 #include "endpoint/EndpointName.h"
@@ -160,17 +161,25 @@ void CltMessageProducer::sendChecked(const QuorixDestination* target, Message* m
         if (closed_) throw JMSException(u"producerClosed");
         if (!values) values = SendValues{deliveryMode_, priority_, timeToLive_};
     }
+    auto* own = dynamic_cast<CltMessage*>(message);
+    // From the first stamp to the identifier given back, a send of the same
+    // message on another thread waits: the broker reads the header in place.
+    std::optional<MutexLock> messageLock;
+    if (own) messageLock.emplace(own->wireLock());
     message->setJMSExpiration(expirationFor(values->timeToLive));
     message->setJMSPriority(values->priority);
     message->setJMSDeliveryMode(values->deliveryMode);
-    // The header keeps its own copy; the cast only picks the face.
-    message->setJMSDestination(
-        const_cast<QuorixDestination*>(target ? target : destination_.get()));
-
-    auto* own = dynamic_cast<CltMessage*>(message);
+    if (own && !target) {
+        // The producer's destination never changes: shared, not copied per send.
+        own->shareDestination(destination_);
+    } else {
+        // The header keeps its own copy; the cast only picks the face.
+        message->setJMSDestination(
+            const_cast<QuorixDestination*>(target ? target : destination_.get()));
+    }
     if (!own) throw JMSException(u"internal: The message has an unexpected type");
-    wire::JMSMsg wireMessage;
-    own->getJMSMsg(wireMessage);
+    // The message's own wire form: the header is not copied, nor a bytes body.
+    const wire::JMSMsg& wireMessage = own->wireForSend();
 
     static const pcall::Table<CltMessageProducer> table{
         {{Exc::Store, pcall::word()},
@@ -198,7 +207,7 @@ void CltMessageProducer::sendChecked(const QuorixDestination* target, Message* m
             provider->produce(wireMessage, producerID_, messageID.out(), timestamp);
         }
     });
-    message->setJMSMessageID(toWString(messageID.in()));
+    own->adoptMessageID(messageID);
     message->setJMSTimestamp(timestamp);
 }
 

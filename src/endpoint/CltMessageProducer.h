@@ -99,7 +99,7 @@ private:
     bool disableMessageID_ = false;
     bool disableMessageTimestamp_ = false;
     std::shared_ptr<SessionCore> session_;
-    std::unique_ptr<QuorixDestination> destination_;
+    std::shared_ptr<const QuorixDestination> destination_;
     WString producerName_;
     wire::UID producerID_;
     bool closed_ = false;

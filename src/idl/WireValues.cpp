@@ -10,7 +10,7 @@ wire::StringU makeStringU(const WString& text) {
     if (text.empty())
         out.nullValue(0);
     else
-        out.val(toCorbaWString(text));
+        out.val(toCorbaWString(text)._retn());
     return out;
 }
 
@@ -20,11 +20,15 @@ WString readStringU(const wire::StringU& value) {
 
 wire::TextMessage makeTextMessage(const WString& text) {
     wire::TextMessage out;
+    fillTextMessage(out, text);
+    return out;
+}
+
+void fillTextMessage(wire::TextMessage& out, const WString& text) {
     if (text.empty())
         out.nullValue(0);
     else
-        out.val(toCorbaWString(text));
-    return out;
+        out.val(toCorbaWString(text)._retn());
 }
 
 WString readTextMessage(const wire::TextMessage& body) {

@@ -17,6 +17,7 @@ WString readStringU(const wire::StringU& value);
 
 // The body of a text message: empty text travels as nullValue.
 wire::TextMessage makeTextMessage(const WString& text);
+void fillTextMessage(wire::TextMessage& out, const WString& text);
 WString readTextMessage(const wire::TextMessage& body);
 
 // A destination known by name only (`defined` absent), or defined by driver

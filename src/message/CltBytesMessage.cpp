@@ -4,7 +4,6 @@
 
 #include <jms/JMSException.h>
 
-#include "idl/WireLength.h"
 
 namespace jms {
 
@@ -18,13 +17,14 @@ namespace {
 
 CltBytesMessage::CltBytesMessage() = default;
 
-CltBytesMessage::CltBytesMessage(const ByteArray& body) : body_(body) { reset(); }
+CltBytesMessage::CltBytesMessage(const ByteArray& body)
+    : body_(BytesBody::copyOf(body.data(), body.size())) {
+    reset();
+}
 
-CltBytesMessage::CltBytesMessage(const wire::Bytes& body, const wire::MessageHeader& received,
-                                 const QuorixDestination& destination)
-    : CltMessage(received, destination) {
-    const CORBA::Octet* data = body.get_buffer();
-    body_.assign(data, data + body.length());
+CltBytesMessage::CltBytesMessage(BytesBody body, const wire::MessageHeader& received,
+                                 std::shared_ptr<const QuorixDestination> destination)
+    : CltMessage(received, std::move(destination)), body_(std::move(body)) {
     reset();
 }
 
@@ -61,20 +61,20 @@ void CltBytesMessage::writeObject(Object*) { notOffered(u"CltBytesMessage::write
 
 int8_t CltBytesMessage::readByte() {
     checkReadable();
-    return static_cast<int8_t>(body_[position_++]);
+    return static_cast<int8_t>(body_.data()[position_++]);
 }
 
 int32_t CltBytesMessage::readUnsignedByte() {
     checkReadable();
-    return body_[position_++];
+    return body_.data()[position_++];
 }
 
 int32_t CltBytesMessage::readBytes(ByteArray& value, int32_t length) {
     checkReadable();
     const size_t count =
         length <= 0 ? 0 : std::min(static_cast<size_t>(length), body_.size() - position_);
-    const auto first = body_.begin() + static_cast<ptrdiff_t>(position_);
-    value.assign(first, first + static_cast<ptrdiff_t>(count));
+    const uint8_t* first = body_.data() + position_;
+    value.assign(first, first + count);
     position_ += count;
     return static_cast<int32_t>(count);
 }
@@ -87,7 +87,8 @@ int32_t CltBytesMessage::readBytes(ByteArray& value) {
 
 void CltBytesMessage::writeByte(int8_t value) {
     checkWritable();
-    body_.push_back(static_cast<uint8_t>(value));
+    const auto byte = static_cast<uint8_t>(value);
+    body_.append(&byte, 1);
 }
 
 void CltBytesMessage::writeBytes(const ByteArray& value, int32_t offset, int32_t length) {
@@ -95,13 +96,12 @@ void CltBytesMessage::writeBytes(const ByteArray& value, int32_t offset, int32_t
     if (offset < 0 || length < 0 || static_cast<size_t>(offset) > value.size() ||
         static_cast<size_t>(length) > value.size() - static_cast<size_t>(offset))
         throw JMSException(u"badArg: offset/length outside the array");
-    const auto first = value.begin() + offset;
-    body_.insert(body_.end(), first, first + length);
+    body_.append(value.data() + offset, static_cast<size_t>(length));
 }
 
 void CltBytesMessage::writeBytes(const ByteArray& value) {
     checkWritable();
-    body_.insert(body_.end(), value.begin(), value.end());
+    body_.append(value.data(), value.size());
 }
 
 void CltBytesMessage::reset() {
@@ -115,12 +115,12 @@ void CltBytesMessage::clearBody() {
     position_ = 0;
 }
 
-void CltBytesMessage::writeBody(wire::MsgUnion& out) const {
-    // Filled in place: a large body is copied once.
-    out.bytes(wire::BytesMessage());
-    wire::Bytes& val = out.bytes().val;
-    val.length(wireSequenceLength(body_.size()));
-    std::copy(body_.begin(), body_.end(), val.get_buffer());
+void CltBytesMessage::prepareBody(wire::MsgUnion& body) {
+    if (!branchSet_) {
+        body.bytes(wire::BytesMessage());
+        branchSet_ = true;
+    }
+    body_.lendTo(body.bytes().val);
 }
 
 const char16_t* CltBytesMessage::headerFailureText() const {

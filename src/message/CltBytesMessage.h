@@ -3,6 +3,7 @@
 
 #include <jms/BytesMessage.h>
 
+#include "message/BytesBody.h"
 #include "message/CltMessage.h"
 
 namespace jms {
@@ -19,8 +20,8 @@ public:
     /// A copy of `body`, in read mode.
     explicit CltBytesMessage(const ByteArray& body);
     /// A received bytes message, in read mode; see CltMessageHeader for what it throws.
-    CltBytesMessage(const wire::Bytes& body, const wire::MessageHeader& received,
-                    const QuorixDestination& destination);
+    CltBytesMessage(BytesBody body, const wire::MessageHeader& received,
+                    std::shared_ptr<const QuorixDestination> destination);
     ~CltBytesMessage() override;
 
     bool readBoolean() override;
@@ -57,16 +58,17 @@ public:
     void clearBody() override;
 
 protected:
-    /// The whole body, whatever the mode and read position.
-    void writeBody(wire::MsgUnion& out) const override;
+    /// The whole body, whatever the mode and read position, lent to the wire.
+    void prepareBody(wire::MsgUnion& body) override;
     const char16_t* headerFailureText() const override;
 
 private:
     void checkReadable() const;
     void checkWritable() const;
 
-    ByteArray body_;
+    BytesBody body_;
     size_t position_ = 0;
+    bool branchSet_ = false;  // the wire body holds the bytes branch
 };
 
 }  // namespace jms

@@ -10,14 +10,15 @@ class CltHeaderMessage : public CltMessage {
 public:
     CltHeaderMessage();
     /// A received header-only message; see CltMessageHeader for what it throws.
-    CltHeaderMessage(const wire::MessageHeader& received, const QuorixDestination& destination);
+    CltHeaderMessage(const wire::MessageHeader& received,
+                     std::shared_ptr<const QuorixDestination> destination);
     ~CltHeaderMessage() override;
 
     /// There is no body: does nothing.
     void clearBody() override;
 
 protected:
-    void writeBody(wire::MsgUnion& out) const override;
+    void prepareBody(wire::MsgUnion& body) override;
     const char16_t* headerFailureText() const override;
 };
 

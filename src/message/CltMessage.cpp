@@ -22,21 +22,27 @@ Destination* copyForCaller(const QuorixDestination* held, const char16_t* failur
 
 CltMessage::CltMessage() = default;
 
-CltMessage::CltMessage(const wire::MessageHeader& received, const QuorixDestination& destination)
-    : header_(received, destination) {}
+CltMessage::CltMessage(const wire::MessageHeader& received,
+                       std::shared_ptr<const QuorixDestination> destination)
+    : header_(received, std::move(destination)) {}
 
 CltMessage::~CltMessage() = default;
 
 void CltMessage::getJMSMsg(wire::JMSMsg& out) {
     MutexLock lock(rmutex());
-    const wire::MessageHeader* hdr = nullptr;
+    out = wireForSend();
+}
+
+const wire::JMSMsg& CltMessage::wireForSend() {
+    MutexLock lock(rmutex());
+    wire::JMSMsg* wire = nullptr;
     try {
-        hdr = &header_.toWireHeader();
+        wire = &header_.toWire();
     } catch (...) {
         throw JMSException(headerFailureText());
     }
-    out.hdr = *hdr;
-    writeBody(out.msg);
+    prepareBody(wire->msg);
+    return *wire;
 }
 
 WString CltMessage::getJMSMessageID() { return header_.getMessageID(); }

@@ -18,6 +18,19 @@ public:
     /// The message as it travels: header (properties written, JMSTimestamp
     /// stamped with the wall clock) and body. Nothing else changes.
     virtual void getJMSMsg(wire::JMSMsg& out);
+    /// The same, without a copy: the message's own wire form, valid until the
+    /// message next changes. A bytes body is lent, not copied; a text is
+    /// converted only when it changed since the last send. The caller holds
+    /// wireLock() while it reads the form, so a conversion of the same message
+    /// on another thread waits.
+    const wire::JMSMsg& wireForSend();
+    RMutex& wireLock() const { return rmutex(); }
+    /// After a send: the identifier the provider gave (see CltMessageHeader)
+    /// and the destination shared with the producer.
+    void adoptMessageID(CORBA::WString_var& id) { header_.adoptMessageID(id); }
+    void shareDestination(std::shared_ptr<const QuorixDestination> dest) {
+        header_.shareDestination(std::move(dest));
+    }
 
     WString getJMSMessageID() override;
     void setJMSMessageID(const WString& id) override;
@@ -72,10 +85,11 @@ public:
 protected:
     CltMessage();
     /// A received message; see CltMessageHeader for what it throws.
-    CltMessage(const wire::MessageHeader& received, const QuorixDestination& destination);
+    CltMessage(const wire::MessageHeader& received,
+               std::shared_ptr<const QuorixDestination> destination);
 
-    /// The body branch of the wire message.
-    virtual void writeBody(wire::MsgUnion& out) const = 0;
+    /// Brings the body branch of the message's own wire form up to date.
+    virtual void prepareBody(wire::MsgUnion& body) = 0;
     /// "<Class>.getJMSMsg: failed to convert hdr".
     virtual const char16_t* headerFailureText() const = 0;
 

@@ -8,27 +8,34 @@
 
 #include "destination/QuorixDestination.h"
 #include "message/PropertyStore.h"
-#include "sys/Cbase.h"
 
 namespace jms {
 
 /// The header fields of a message, kept in their wire form, and its typed
 /// properties. Every setter validates first: a refused value changes nothing.
 /// Not locked: a message is used by one thread at a time.
-class CltMessageHeader : public Cbase {
+///
+/// The wire form is a whole wire message, which its message fills in with the
+/// body before each send: a send hands it to the broker as it is, without a
+/// copy of the header.
+class CltMessageHeader {
 public:
     /// A header with the defaults: persistent, priority 4, nothing else set.
     CltMessageHeader();
     /// A received header, for a consumer of `destination`. Throws the reply-to's
     /// InvalidDestinationException, JMSException for a bad or duplicate property
     /// and MessageFormatException for a field out of range.
-    CltMessageHeader(const wire::MessageHeader& received, const QuorixDestination& destination);
-    ~CltMessageHeader() override;
+    CltMessageHeader(const wire::MessageHeader& received,
+                     std::shared_ptr<const QuorixDestination> destination);
+    ~CltMessageHeader();
     CltMessageHeader(const CltMessageHeader&) = delete;
     CltMessageHeader& operator=(const CltMessageHeader&) = delete;
 
     WString getMessageID() const;
     void setMessageID(const WString& id);
+    /// The identifier a send was given, checked like setMessageID, kept as it
+    /// came (the broker's string is adopted, not copied).
+    void adoptMessageID(CORBA::WString_var& id);
     int64_t getTimestamp() const;
     void setTimestamp(int64_t timestamp);
     ByteArray getCorrelationIDAsBytes() const;
@@ -53,6 +60,8 @@ public:
     /// The destination (client side only), or null; not a copy.
     const QuorixDestination* destination() const { return destination_.get(); }
     void setDestination(const Destination* dest);
+    /// The producer's own destination, shared rather than copied at each send.
+    void shareDestination(std::shared_ptr<const QuorixDestination> dest);
 
     /// Checks the name (and a string's length), then inserts; a name already
     /// present fails with "internal error: could not insert property".
@@ -62,19 +71,24 @@ public:
     template <typename T>
     T getProperty(const WString& name) const;
     const PropertyStore& properties() const { return properties_; }
-    void clearProperties() { properties_.clear(); }
+    void clearProperties() {
+        properties_.clear();
+        propertiesWritten_ = false;
+    }
 
-    /// Writes the properties into the wire form, stamps JMSTimestamp with the
-    /// wall clock and returns the wire header. Called under the message's lock.
-    const wire::MessageHeader& toWireHeader();
+    /// Writes the properties into the wire form when they changed, stamps
+    /// JMSTimestamp with the wall clock and returns the wire message, whose
+    /// body the caller fills. Called under the message's lock.
+    wire::JMSMsg& toWire();
 
 private:
     void validate() const;
 
-    wire::MessageHeader wire_;
+    wire::JMSMsg wire_;
     PropertyStore properties_;
+    bool propertiesWritten_ = false;  // wire_.hdr.JMSProperties matches properties_
     std::unique_ptr<QuorixDestination> replyTo_;
-    std::unique_ptr<QuorixDestination> destination_;
+    std::shared_ptr<const QuorixDestination> destination_;
 };
 
 }  // namespace jms

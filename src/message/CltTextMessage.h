@@ -17,7 +17,7 @@ public:
     explicit CltTextMessage(const char16_t* text);
     /// A received text message; see CltMessageHeader for what it throws.
     CltTextMessage(const wire::TextMessage& body, const wire::MessageHeader& received,
-                   const QuorixDestination& destination);
+                   std::shared_ptr<const QuorixDestination> destination);
     ~CltTextMessage() override;
 
     void setText(const WString& text) override;
@@ -26,11 +26,14 @@ public:
     void clearBody() override;
 
 protected:
-    void writeBody(wire::MsgUnion& out) const override;
+    /// Converts the text only when it changed since the last send.
+    void prepareBody(wire::MsgUnion& body) override;
     const char16_t* headerFailureText() const override;
 
 private:
     WString text_;
+    bool branchSet_ = false;    // the wire body holds the text branch
+    bool wireCurrent_ = false;  // ... and in it text_
 };
 
 }  // namespace jms

@@ -17,6 +17,16 @@ namespace jms {
 std::unique_ptr<CltMessage> messageFromWire(const wire::JMSMsg& received,
                                             const QuorixDestination& destination);
 
+/// The same for a message the caller received and gives up: a bytes body
+/// keeps the broker's buffer, which `received` loses.
+std::unique_ptr<CltMessage> takeMessage(wire::JMSMsg&& received,
+                                        std::shared_ptr<const QuorixDestination> destination);
+
+/// The same for a message pushed to a listener: a bytes body is read where
+/// the broker put it, so the message must not outlive `received`.
+std::unique_ptr<CltMessage> borrowMessage(const wire::JMSMsg& received,
+                                          std::shared_ptr<const QuorixDestination> destination);
+
 }  // namespace jms
 
 #endif

@@ -17,7 +17,7 @@ struct ToWire {
     void operator()(int64_t v) const { out.propLong(v); }
     void operator()(float v) const { out.propFloat(v); }
     void operator()(double v) const { out.propDouble(v); }
-    void operator()(const WString& v) const { out.propString(toCorbaWString(v)); }
+    void operator()(const WString& v) const { out.propString(toCorbaWString(v)._retn()); }
 };
 
 }  // namespace

@@ -59,7 +59,8 @@ void SessionCore::onMessage(const wire::JMSMsg& message, const wire::UID& consum
 void SessionCore::deliver(const wire::JMSMsg& message, CltMessageConsumer& consumer,
                           MessageListener& listener) {
     try {
-        std::unique_ptr<CltMessage> delivered = messageFromWire(message, consumer.getDestination());
+        // Deleted before the broker's call returns: the body can stay where the broker put it.
+        std::unique_ptr<CltMessage> delivered = borrowMessage(message, consumer.sharedDestination());
         // Map, stream, object and unknown bodies are dropped: no listener can read them.
         if (delivered) listener.onMessage(delivered.get());
     } catch (...) {

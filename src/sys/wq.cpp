@@ -5,7 +5,9 @@
 #include <ctime>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include <pthread.h>
 
@@ -35,6 +37,54 @@ bool creationFails() {
     return false;
 }
 
+// Every library object owns a mutex, a recursive mutex and a condition, and a
+// message lives for one receive: their handles are recycled, so the system
+// objects of a message cost no allocation once the process is warm.
+template <class Object>
+class Recycler {
+public:
+    Recycler() { free_.reserve(capacity); }
+    Object* take() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!free_.empty()) {
+                Object* object = free_.back();
+                free_.pop_back();
+                return object;
+            }
+        }
+        return new (std::nothrow) Object;
+    }
+    void give(Object* object) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (free_.size() < capacity) {
+                free_.push_back(object);
+                return;
+            }
+        }
+        delete object;
+    }
+
+private:
+    static constexpr size_t capacity = 1024;
+    std::mutex mutex_;
+    std::vector<Object*> free_;
+};
+
+// Never destroyed: objects are created and destroyed while statics go away.
+template <class Object>
+Recycler<Object>& recycler() {
+    static Recycler<Object>* const instance = new Recycler<Object>();
+    return *instance;
+}
+
+// Hands a recycled or new object back to the recycler unless released.
+template <class Object>
+struct Recycled {
+    void operator()(Object* object) const { recycler<Object>().give(object); }
+};
+
 constexpr int64_t microsPerSecond = 1000000;
 
 timespec toTimespec(int64_t micros) {
@@ -58,7 +108,7 @@ int wqTerm() {
 
 WqMutex wqMtxCreate(uint32_t flags) {
     if (creationFails()) return nullptr;
-    std::unique_ptr<WqMutexObject> mutex(new (std::nothrow) WqMutexObject);
+    std::unique_ptr<WqMutexObject, Recycled<WqMutexObject>> mutex(recycler<WqMutexObject>().take());
     pthread_mutexattr_t attr;
     if (!mutex || pthread_mutexattr_init(&attr) != 0) return nullptr;
     const int type = (flags & wqRecursive) ? PTHREAD_MUTEX_RECURSIVE : PTHREAD_MUTEX_NORMAL;
@@ -71,7 +121,7 @@ WqMutex wqMtxCreate(uint32_t flags) {
 void wqMtxDestroy(WqMutex mutex) {
     if (!mutex) return;
     pthread_mutex_destroy(&mutex->m);
-    delete mutex;
+    recycler<WqMutexObject>().give(mutex);
 }
 
 void wqMtxLock(WqMutex mutex) { pthread_mutex_lock(&mutex->m); }
@@ -80,7 +130,7 @@ void wqMtxUnlock(WqMutex mutex) { pthread_mutex_unlock(&mutex->m); }
 
 WqCond wqCondCreate(uint32_t /*flags*/) {
     if (creationFails()) return nullptr;
-    std::unique_ptr<WqCondObject> cond(new (std::nothrow) WqCondObject);
+    std::unique_ptr<WqCondObject, Recycled<WqCondObject>> cond(recycler<WqCondObject>().take());
     pthread_condattr_t attr;
     if (!cond || pthread_condattr_init(&attr) != 0) return nullptr;
     // Deadlines are wqClock readings, so the condition must use the same clock.
@@ -93,7 +143,7 @@ WqCond wqCondCreate(uint32_t /*flags*/) {
 void wqCondDestroy(WqCond cond) {
     if (!cond) return;
     pthread_cond_destroy(&cond->c);
-    delete cond;
+    recycler<WqCondObject>().give(cond);
 }
 
 void wqCondBroadcast(WqCond cond) { pthread_cond_broadcast(&cond->c); }

@@ -263,5 +263,32 @@ TEST_F(Traffic, ThreadsWithSessionsOfTheirOwnLoseAndDuplicateNothing) {
     EXPECT_EQ(std::set<std::string>(all.begin(), all.end()).size(), all.size()) << "duplicates";
 }
 
+
+// One message object sent by two threads at once: each send reads the wire
+// form whole while the other writes the identifier the provider gave back.
+TEST_F(Traffic, OneMessageSentFromTwoThreadsArrivesWholeEveryTime) {
+    constexpr int perThread = 200;
+    auto s = queueSession();
+    Owned<jms::Queue> queue(s->createQueue(u"one.message"));
+    Owned<jms::QueueReceiver> receiver(s->createReceiver(queue.get()));
+    Owned<jms::TextMessage> m(s->createTextMessage(jms::WString(300, u'x')));
+    m->setIntProperty(u"n", 7);
+    auto sendAll = [&] {
+        auto own = queueSession();
+        Owned<jms::QueueSender> sender(own->createSender(queue.get()));
+        for (int i = 0; i < perThread; ++i) sender->send(m.get());
+    };
+    std::thread other(sendAll);
+    sendAll();
+    other.join();
+    std::set<std::string> ids;  // one per send
+    while (Owned<jms::Message> in{receiver->receive(200)}) {
+        EXPECT_EQ(textOf(in.get()), std::string(300, 'x'));
+        EXPECT_EQ(in->getIntProperty(u"n"), 7);
+        ids.insert(ascii(in->getJMSMessageID()));
+    }
+    EXPECT_EQ(ids.size(), size_t{2 * perThread});
+}
+
 }  // namespace
 }  // namespace qjms::test

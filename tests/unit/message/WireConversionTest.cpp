@@ -157,6 +157,58 @@ TEST(WireRoundTrip, EachConversionWritesDefaultsAndTheCurrentState) {
     EXPECT_EQ(dynamic_cast<jms::CltTextMessage&>(*back).getText(), u"");
 }
 
+// A message sent again carries what it holds now: the wire form a send reuses
+// (the lent bytes, the converted text) follows every change of the body.
+TEST(WireRoundTrip, ASecondSendCarriesTheChangedBody) {
+    jms::CltBytesMessage bytes;
+    jms::CltTextMessage text(WString(u"first"));
+    wire::JMSMsg out;
+    bytes.writeBytes(ByteArray{1, 2});
+    bytes.getJMSMsg(out);
+    text.getJMSMsg(out);
+    bytes.writeBytes(ByteArray(5000, 9));  // grows the buffer the first send lent
+    bytes.getJMSMsg(out);
+    ASSERT_EQ(out.msg.bytes().val.length(), 5002u);
+    EXPECT_EQ(out.msg.bytes().val[1], 2);
+    EXPECT_EQ(out.msg.bytes().val[5001], 9);
+    bytes.clearBody();
+    bytes.writeByte(7);
+    bytes.getJMSMsg(out);
+    ASSERT_EQ(out.msg.bytes().val.length(), 1u);
+    EXPECT_EQ(out.msg.bytes().val[0], 7);
+
+    text.setText(u"second");
+    text.getJMSMsg(out);
+    EXPECT_EQ(jms::toWString(out.msg.text().val()), u"second");
+    text.clearBody();
+    text.getJMSMsg(out);
+    EXPECT_FALSE(out.msg.text()._d());
+}
+
+// A received body read three ways: copied, taken over (the received sequence
+// gives up its buffer) and borrowed (read in place while the push runs).
+TEST(WireRoundTrip, ReceivedBytesCopiedTakenOrBorrowedReadTheSame) {
+    jms::CltBytesMessage sent(ByteArray{4, 5, 6});
+    wire::JMSMsg out;
+    sent.getJMSMsg(out);
+    const auto at = std::shared_ptr<const jms::QuorixDestination>(consumerQueue.clone());
+    for (int way = 0; way < 3; ++way) {
+        wire::JMSMsg received = throughCdr(out);
+        const CORBA::Octet* buffer = received.msg.bytes().val.get_buffer();
+        std::unique_ptr<jms::CltMessage> m =
+            way == 0   ? jms::messageFromWire(received, consumerQueue)
+            : way == 1 ? jms::takeMessage(std::move(received), at)
+                       : jms::borrowMessage(received, at);
+        ASSERT_NE(m, nullptr);
+        ByteArray body;
+        EXPECT_EQ(dynamic_cast<jms::CltBytesMessage&>(*m).readBytes(body), 3) << way;
+        EXPECT_EQ(body, (ByteArray{4, 5, 6})) << way;
+        EXPECT_EQ(received.msg.bytes().val.length(), way == 1 ? 0u : 3u) << way;
+        EXPECT_EQ(received.msg.bytes().val.get_buffer() == buffer, way != 1) << way;
+        EXPECT_EQ(describe(m->getJMSDestination()), describe(consumerQueue.clone())) << way;
+    }
+}
+
 // One message sent from two threads at once: each conversion sees the whole
 // property list, never one half-written by the other.
 TEST(WireRoundTrip, ConcurrentConversionsOfOneMessage) {

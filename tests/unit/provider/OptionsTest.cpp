@@ -45,6 +45,23 @@ TEST(ProviderOptions, EveryOptionInBothSpellings) {
   EXPECT_FALSE(parse({"--persistent", "--no-persistent"}).persistent);  // the last one wins
 }
 
+TEST(ProviderOptions, UnixSocketBesideLoopbackOnly) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* endpoint;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{}, "giop:unix:"},
+           {{"--endpoint", "giop:tcp:localhost:7000"}, "giop:unix:"},
+           {{"--endpoint", "giop:tcp::7000"}, ""},  // other machines' clients: TCP only
+           {{"--endpoint", "giop:tcp:10.0.0.1:7000"}, ""},
+           {{"--endpoint", "giop:tcp::7000", "--unix-socket", "/run/q.sock"}, "giop:unix:/run/q.sock"},
+           {{"--no-unix-socket"}, ""},
+           {{"--unix-socket=/tmp/a", "--no-unix-socket"}, ""}}) {
+    EXPECT_EQ(unixEndpoint(parse(c.args)), c.endpoint) << ::testing::PrintToString(c.args);
+  }
+}
+
 TEST(ProviderOptions, RefusalsNameTheProblem) {
   struct Case {
     std::vector<std::string> args;
@@ -64,6 +81,7 @@ TEST(ProviderOptions, RefusalsNameTheProblem) {
            {{"--max-queue-depth", "-2"}, "not a count"},
            {{"--max-message-size", "100"}, "not a size"},
            {{"--driver", ""}, "an empty driver name"},
+           {{"--unix-socket", ""}, "an empty socket path"},
            {{"--max-delivery-failures", "0"}, "not a count from 1 to 1000000"},
            {{"--dead-letter-queue", ""}, "an empty queue name"},
            {{"--push-threads", "0"}, "not a count from 1 to 1024"},
