@@ -26,6 +26,8 @@ struct Options {
   uint32_t maxDeliveryFailures = 5;
   std::string deadLetterQueue = "DLQ";
   size_t pushThreads = 16;
+  std::string store;        // empty: nothing is kept across a restart
+  bool groupCommit = true;  // concurrent callers share one store write
 };
 
 struct HelpRequested {};
