@@ -3,15 +3,14 @@
 // groups batches and breaks.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <condition_variable>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 
 #include "BrokerFixture.h"
+#include "TempDir.h"
 #include "core/MemoryStorage.h"
 #include "core/SqliteStorage.h"
 #include "core/StorageWriter.h"
@@ -19,18 +18,7 @@
 namespace quorix::provider::test {
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string templ = (std::filesystem::temp_directory_path() / "qjms-store-XXXXXX").string();
-    path_ = mkdtemp(templ.data());
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using qjms::test::TempDir;
 
 std::string readAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
