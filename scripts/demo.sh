@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The demo: installs what it needs, builds the reference provider and the
 # examples, starts quorix-provider on a free loopback port, runs the examples
-# against it through the provider's reference file, then stops the server. Build output goes to build/demo-build.log (QJMS_BUILD_DIR
-# chooses another build directory).
+# and then qjms, the command-line tool, against it through the provider's
+# reference file, then stops the server. Build output goes to
+# build/demo-build.log (QJMS_BUILD_DIR chooses another build directory).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${QJMS_BUILD_DIR:-build}
@@ -12,7 +13,7 @@ scripts/install-deps.sh
 mkdir -p "$build"
 echo "Building quorix-provider and the quick-start example in $build/ (log: $log) ..."
 if ! { cmake -S . -B "$build" -G Ninja &&
-       cmake --build "$build" -j2 --target quorix-provider qjms-quickstart qjms-listener; } >"$log" 2>&1; then
+       cmake --build "$build" -j2 --target quorix-provider qjms-quickstart qjms-listener qjms; } >"$log" 2>&1; then
   tail -n 30 "$log" >&2
   echo "Build failed; see $log" >&2
   exit 1
@@ -53,6 +54,11 @@ status=0
 echo
 echo "A listener answering requests pushed to it (examples/listener.cpp):"
 "$build/examples/qjms-listener" "$ior" 3 || status=$?
+
+echo
+echo "qjms, the command-line tool, sends a message and takes it back as JSON:"
+"$build/tools/qjms" --ior "$ior" send demo.cli --property origin=demo "hello from qjms" || status=$?
+"$build/tools/qjms" --ior "$ior" receive demo.cli --count 1 --json || status=$?
 
 echo
 kill -TERM "$server"

@@ -189,7 +189,10 @@ public:
     /// Throws std::logic_error for a kind listed twice or too many retries.
     Table(std::initializer_list<Rule<Owner>> rules, std::initializer_list<Retry> retries = {},
           Hook hook = {})
-        : rules_(rules), retries_(retries), hook_(std::move(hook)) {
+        : Table(std::vector<Rule<Owner>>(rules), retries, std::move(hook)) {}
+    /// From rules a site assembled (several tables sharing their rows).
+    Table(std::vector<Rule<Owner>> rules, std::initializer_list<Retry> retries = {}, Hook hook = {})
+        : rules_(std::move(rules)), retries_(retries), hook_(std::move(hook)) {
         std::vector<Exc> kinds;
         index_.fill(-1);
         for (std::size_t i = 0; i < rules_.size(); ++i) {

@@ -2,57 +2,14 @@
 
 #include <jms/JMSException.h>
 
-#include "api/ProviderCall.h"
 #include "destination/QuorixQueue.h"
 #include "endpoint/CltQueueBrowser.h"
 #include "endpoint/CltQueueReceiver.h"
 #include "endpoint/CltQueueSender.h"
 #include "idl/WireValues.h"
+#include "session/CreationTables.h"
 
 namespace jms {
-
-using pcall::delegate;
-using pcall::Exc;
-
-namespace {
-
-// Receivers and browsers.
-const pcall::Table<SessionCore>& consumerTable() {
-    static const pcall::Table<SessionCore> table{
-        {{Exc::Store, pcall::fixed(u"svrStore CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Destination, pcall::fixed(u"svrDestination CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Consumer, pcall::fixed(u"svrConsumer CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Concurrency, pcall::fixed(u"svrConcurrency CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Selector, pcall::fixed(u"selector CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Sec, pcall::fixed(u"svrSec CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Transaction, pcall::fixed(u"svrTransaction CltException.ERR_CONSUMER_CREATE")},
-         {Exc::Resource, pcall::fixed(u"svrResource CltException.ERR_CONSUMER_CREATE")},
-         {Exc::ConnectionID, delegate(&SessionCore::translateConnectionIDClosing)},
-         {Exc::SessionID, delegate(&SessionCore::translateSessionIDClosing)},
-         {Exc::BadState, delegate(&SessionCore::translateBadStateClosing)},
-         {Exc::System, delegate(&SessionCore::translateSystemClosing)}},
-        {pcall::retryResource}};
-    return table;
-}
-
-const pcall::Table<SessionCore>& senderTable() {
-    static const pcall::Table<SessionCore> table{
-        {{Exc::Store, pcall::fixed(u"svrStore CltException.ERR_PRODUCER_CREATE")},
-         {Exc::Destination, pcall::fixed(u"svrDestination CltException.ERR_PRODUCER_CREATE")},
-         {Exc::Producer, pcall::fixed(u"svrProducer CltException.ERR_PRODUCER_CREATE")},
-         {Exc::Concurrency, pcall::fixed(u"svrConcurrency CltException.ERR_PRODUCER_CREATE")},
-         {Exc::Sec, pcall::fixed(u"svrSec CltException.ERR_PRODUCER_CREATE")},
-         {Exc::Transaction, pcall::fixed(u"svrTransaction CltException.ERR_PRODUCER_CREATE")},
-         {Exc::Resource, pcall::fixed(u"svrResource CltException.ERR_PRODUCER_CREATE")},
-         {Exc::ConnectionID, delegate(&SessionCore::translateConnectionIDClosing)},
-         {Exc::SessionID, delegate(&SessionCore::translateSessionIDClosing)},
-         {Exc::BadState, delegate(&SessionCore::translateBadStateClosing)},
-         {Exc::System, delegate(&SessionCore::translateSystemClosing)}},
-        {pcall::retryResource}};
-    return table;
-}
-
-}  // namespace
 
 CltQueueSession::CltQueueSession(CltConnection* connection, wireServer::Provider_ptr provider,
                                  bool transacted, int32_t ackMode, int32_t timeout,
@@ -87,7 +44,7 @@ QueueReceiver* CltQueueSession::newReceiver(Queue* queue, const WString& message
     if (!own) throw JMSException(u"badDestType");
     SessionCore& session = core();
     UseGuard use(session, true);
-    wire::UID_var id = consumerTable().call(session, [&] {
+    wire::UID_var id = creation::queueConsumer().call(session, [&] {
         return session.provider()->createReceiver(own->getIDLDestination(), session.sessionID(),
                                                   makeStringU(messageSelector));
     });
@@ -102,7 +59,7 @@ QueueBrowser* CltQueueSession::newBrowser(Queue* queue, const WString& messageSe
     if (!own) throw JMSException(u"badDestType");
     SessionCore& session = core();
     UseGuard use(session, true);
-    wire::UID_var id = consumerTable().call(session, [&] {
+    wire::UID_var id = creation::queueConsumer().call(session, [&] {
         return session.provider()->createBrowser(own->getIDLDestination(), session.sessionID(),
                                                  makeStringU(messageSelector));
     });
@@ -121,7 +78,7 @@ QueueSender* CltQueueSession::createSender(Queue* queue) {
     if (queue && !own) throw JMSException(u"badDestType");
     // Refused before the provider registers a producer the client could not build.
     if (!own) throw JMSException(u"internal null destination");
-    wire::UID_var id = senderTable().call(session, [&] {
+    wire::UID_var id = creation::queueSender().call(session, [&] {
         return session.provider()->createSender(makeDestinationU(own->getIDLDestination()),
                                                 session.sessionID());
     });

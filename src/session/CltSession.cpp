@@ -36,8 +36,9 @@ std::shared_ptr<SessionCore> makeCore(CltConnection* connection, wireServer::Pro
 CltSession::CltSession(CltConnection* connection, wireServer::Provider_ptr provider,
                        bool transacted, int32_t ackMode, int32_t timeout, bool sessionFlag,
                        int32_t defaultPriority)
-    : core_(makeCore(connection, provider, transacted, ackMode, timeout, defaultPriority)),
-      endpoint_(core_) {
+    : core_(makeCore(connection, provider, transacted, ackMode, timeout, defaultPriority)) {
+    // A failure from here on leaves the core, whose callback object goes with it.
+    core_->activate();
     core_->setSessionID(
         createProviderSession(core_->context().connectionID, timeout, sessionFlag, defaultPriority));
 }
@@ -48,7 +49,7 @@ CltSession::~CltSession() {
         core_->closeLocally(true);
     }
     core_->connection().removeSession(core_.get());
-    core_->waitForDelivery(nullptr);
+    core_->waitForCallbacks();
 }
 
 wire::SessionID CltSession::createProviderSession(const wire::ConnectionID& connectionID,

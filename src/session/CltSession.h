@@ -8,7 +8,6 @@
 
 #include "idl/WireTypes.h"
 #include "session/SessionCore.h"
-#include "session/SessionListener.h"
 
 namespace jms {
 
@@ -20,8 +19,8 @@ class CltConnection;
 /// and leaves its producers and consumers closed.
 class CltSession : public virtual Session {
 public:
-    /// Closes locally, leaves the connection's registry, and waits for a
-    /// delivery still running on another thread; the callback object goes last.
+    /// Closes locally, leaves the connection's registry, waits for a delivery
+    /// still running on another thread, and retires the callback object.
     ~CltSession() override;
 
     BytesMessage* createBytesMessage() override;
@@ -59,7 +58,6 @@ private:
                                           bool sessionFlag, int32_t defaultPriority);
 
     std::shared_ptr<SessionCore> core_;
-    SessionEndpoint endpoint_;
 };
 
 }  // namespace jms

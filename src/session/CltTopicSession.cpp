@@ -2,76 +2,14 @@
 
 #include <jms/JMSException.h>
 
-#include "api/ProviderCall.h"
 #include "destination/QuorixTopic.h"
 #include "endpoint/CltTopicPublisher.h"
 #include "endpoint/CltTopicSubscriber.h"
 #include "idl/WireText.h"
 #include "idl/WireValues.h"
+#include "session/CreationTables.h"
 
 namespace jms {
-
-using pcall::delegate;
-using pcall::Exc;
-
-namespace {
-
-const pcall::Table<SessionCore>& subscriberTable() {
-    static const pcall::Table<SessionCore> table{
-        {{Exc::Store, pcall::fixed(u"svrStore: ERR_CONSUMER_CREATE")},
-         {Exc::Destination, pcall::fixed(u"svrDestination: ERR_CONSUMER_CREATE")},
-         {Exc::Consumer, pcall::fixed(u"svrConsumer: ERR_CONSUMER_CREATE")},
-         {Exc::Concurrency, pcall::fixed(u"svrConcurrency: ERR_CONSUMER_CREATE")},
-         {Exc::Selector, pcall::fixed(u"selector: ERR_CONSUMER_CREATE")},
-         {Exc::Sec, pcall::fixed(u"svrSec: ERR_CONSUMER_CREATE")},
-         {Exc::Transaction, pcall::fixed(u"svrTransaction: ERR_CONSUMER_CREATE")},
-         {Exc::Resource, pcall::fixed(u"svrResource: ERR_CONSUMER_CREATE")},
-         {Exc::ConnectionID, delegate(&SessionCore::translateConnectionIDClosing)},
-         {Exc::SessionID, delegate(&SessionCore::translateSessionIDClosing)},
-         {Exc::BadState, delegate(&SessionCore::translateBadStateClosing)},
-         {Exc::System, delegate(&SessionCore::translateSystemClosing)}},
-        {pcall::retryResource}};
-    return table;
-}
-
-// As the subscriber's, but a subscription still in use elsewhere (consumer
-// code 18) is asked again, and the last busy answer reads as a session error.
-const pcall::Table<SessionCore>& durableTable() {
-    static const pcall::Table<SessionCore> table{
-        {{Exc::Store, pcall::fixed(u"svrStore: ERR_CONSUMER_CREATE")},
-         {Exc::Destination, pcall::fixed(u"svrDestination: ERR_CONSUMER_CREATE")},
-         {Exc::Consumer, pcall::fixed(u"svrConsumer: ERR_CONSUMER_CREATE")},
-         {Exc::Concurrency, pcall::fixed(u"svrConcurrency: ERR_CONSUMER_CREATE")},
-         {Exc::Selector, pcall::fixed(u"selector: ERR_CONSUMER_CREATE")},
-         {Exc::Sec, pcall::fixed(u"svrSec: ERR_CONSUMER_CREATE")},
-         {Exc::Transaction, pcall::fixed(u"svrTransaction: ERR_CONSUMER_CREATE")},
-         {Exc::Resource, pcall::fixed(u"svrResource: ERR_SESSION_CREATE")},
-         {Exc::ConnectionID, delegate(&SessionCore::translateConnectionIDClosing)},
-         {Exc::SessionID, delegate(&SessionCore::translateSessionIDClosing)},
-         {Exc::BadState, delegate(&SessionCore::translateBadStateClosing)},
-         {Exc::System, delegate(&SessionCore::translateSystemClosing)}},
-        {pcall::retryResource, pcall::retryConsumerInUse}};
-    return table;
-}
-
-const pcall::Table<SessionCore>& publisherTable() {
-    static const pcall::Table<SessionCore> table{
-        {{Exc::Store, pcall::fixed(u"svrStore: ERR_PRODUCER_CREATE")},
-         {Exc::Destination, pcall::fixed(u"svrDestination: ERR_PRODUCER_CREATE")},
-         {Exc::Producer, pcall::fixed(u"svrProducer: ERR_PRODUCER_CREATE")},
-         {Exc::Concurrency, pcall::fixed(u"svrConcurrency: ERR_PRODUCER_CREATE")},
-         {Exc::Sec, pcall::fixed(u"svrSec: ERR_PRODUCER_CREATE")},
-         {Exc::Transaction, pcall::fixed(u"svrTransaction: ERR_PRODUCER_CREATE")},
-         {Exc::Resource, pcall::fixed(u"svrResource: ERR_PRODUCER_CREATE")},
-         {Exc::ConnectionID, delegate(&SessionCore::translateConnectionIDClosing)},
-         {Exc::SessionID, delegate(&SessionCore::translateSessionIDClosing)},
-         {Exc::BadState, delegate(&SessionCore::translateBadStateClosing)},
-         {Exc::System, delegate(&SessionCore::translateSystemClosing)}},
-        {pcall::retryResource}};
-    return table;
-}
-
-}  // namespace
 
 CltTopicSession::CltTopicSession(CltConnection* connection, wireServer::Provider_ptr provider,
                                  bool transacted, int32_t ackMode, int32_t timeout,
@@ -126,13 +64,13 @@ TopicSubscriber* CltTopicSession::newSubscriber(Topic* topic, const WString* nam
     wire::UID_var id;
     if (name) {
         const CORBA::WString_var wireName = toCorbaWString(*name);
-        id = durableTable().call(session, [&] {
+        id = creation::durableSubscriber().call(session, [&] {
             return session.provider()->createDurableSubscriber(own->getIDLDestination(),
                                                                wireName.in(), session.sessionID(),
                                                                selector);
         });
     } else {
-        id = subscriberTable().call(session, [&] {
+        id = creation::topicSubscriber().call(session, [&] {
             return session.provider()->createSubscriber(own->getIDLDestination(),
                                                         session.sessionID(), selector);
         });
@@ -150,7 +88,7 @@ TopicPublisher* CltTopicSession::createPublisher(Topic* topic) {
     if (topic && !own) throw JMSException(u"badDestType");
     // Refused before the provider registers a producer the client could not build.
     if (!own) throw JMSException(u"internal null destination");
-    wire::UID_var id = publisherTable().call(session, [&] {
+    wire::UID_var id = creation::topicPublisher().call(session, [&] {
         return session.provider()->createPublisher(makeDestinationU(own->getIDLDestination()),
                                                    session.sessionID());
     });
@@ -171,16 +109,8 @@ void CltTopicSession::unsubscribe(const WString& name) {
         SessionCore& session;
         ~EndUse() { session.endUse(); }
     } endUse{session};
-    static const pcall::Table<SessionCore> table{
-        {{Exc::Destination, pcall::fixed(u"svrDestination: NONE")},
-         {Exc::Consumer, pcall::fixed(u"svrConsumer: NONE")},
-         {Exc::Concurrency, pcall::fixed(u"svrConcurrency: NONE")},
-         {Exc::Sec, pcall::fixed(u"svrSec: NONE")},
-         {Exc::Store, pcall::fixed(u"svrStore: NONE")},
-         {Exc::ConnectionID, delegate(&SessionCore::translateConnectionIDClosing)},
-         {Exc::SessionID, delegate(&SessionCore::translateSessionIDClosing)},
-         {Exc::BadState, delegate(&SessionCore::translateBadStateClosing)}}};
-    table.call(session, [&] { session.provider()->unsubscribe(wireName.in(), session.sessionID()); });
+    creation::unsubscribe().call(
+        session, [&] { session.provider()->unsubscribe(wireName.in(), session.sessionID()); });
 }
 
 }  // namespace jms

@@ -5,6 +5,7 @@
 #include "connection/CallBounds.h"
 #include "endpoint/CltMessageConsumer.h"
 #include "endpoint/CltMessageProducer.h"
+#include "session/SessionListener.h"
 
 namespace jms {
 
@@ -37,6 +38,20 @@ SessionCore::SessionCore(SessionContext context, wireServer::Provider_ptr provid
       ackMode_(ackMode) {}
 
 SessionCore::~SessionCore() = default;
+
+void SessionCore::activate() {
+    endpoint_ = std::make_unique<SessionEndpoint>(shared_from_this());
+    listenerReference_ = wireClient::MessageListener::_duplicate(endpoint_->reference());
+}
+
+void SessionCore::retire() {
+    if (endpoint_) endpoint_->retire();
+}
+
+void SessionCore::waitForCallbacks() {
+    waitForDelivery(nullptr);
+    retire();
+}
 
 SessionCore::State SessionCore::state() const {
     MutexLock lock(stateLock());
@@ -185,10 +200,6 @@ void SessionCore::closeLocally(bool releaseServant) {
     if (context_.factoryFlag && releaseServant) {
         listenerReference_ = wireClient::MessageListener::_nil();
     }
-}
-
-void SessionCore::setListenerReference(wireClient::MessageListener_ptr reference) {
-    listenerReference_ = wireClient::MessageListener::_duplicate(reference);
 }
 
 UseGuard::UseGuard(SessionCore& session, bool closeIfInvalid) : session_(session) {

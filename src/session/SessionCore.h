@@ -19,6 +19,7 @@ namespace jms {
 
 class CltMessageConsumer;
 class CltMessageProducer;
+class SessionEndpoint;
 
 /// What a session's producers and consumers need of the connection, copied
 /// when the session is made so that none of them reaches back into it.
@@ -61,8 +62,17 @@ public:
     /// The connection is closing or gone: close locally.
     void closeFromConnection() override;
     std::shared_ptr<RegisteredSession> share() override { return shared_from_this(); }
-    /// Returns once no delivery runs on another thread.
-    void waitForCallbacks() override { waitForDelivery(nullptr); }
+    /// The connection closed: waits for a delivery on another thread, then
+    /// retires the callback object.
+    void waitForCallbacks() override;
+
+    /// Activates the session's callback object; its reference goes to the
+    /// provider with createSession.
+    void activate();
+    /// Deactivates the callback object and waits, within a bound, for the
+    /// broker to finish with it (see SessionEndpoint). Later pushes fail at
+    /// the broker, as to a session that is gone.
+    void retire();
 
     /// A message the provider pushes for one of the session's consumers: finds
     /// the consumer, refuses what would break the session's one-at-a-time use
@@ -144,7 +154,6 @@ public:
 
     /// The reference of the session's callback object, released by a local
     /// close when the connection's factory flag says so.
-    void setListenerReference(wireClient::MessageListener_ptr reference);
     wireClient::MessageListener_ptr listenerReference() const { return listenerReference_.in(); }
 
 private:
@@ -178,6 +187,8 @@ private:
 
     RMutex countLock_;
     int32_t listenerCount_ = 0;
+    // Last: it goes first, so no push arrives while the rest is torn down.
+    std::unique_ptr<SessionEndpoint> endpoint_;
 };
 
 /// Holds the session's in-use flag for a scope: beginUse on construction (which
