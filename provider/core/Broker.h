@@ -201,7 +201,8 @@ class Broker {
   static bool keeps(const detail::Source& source, const Message& m);
   void keepSource(detail::Source& source, std::vector<StorageStep>& steps);
   void observeExpiry(detail::Source& source);
-  Ticket store(std::vector<StorageStep> steps);
+  Ticket store(std::vector<StorageStep> steps);  // the caller waits for it
+  void storeLater(std::vector<StorageStep> steps);  // no one waits for it
   void awaitStored(Ticket ticket);
   void checkStorage() const;
   MessagePtr restoredMessage(MessageRecord& record) const;

@@ -210,7 +210,7 @@ SweepResult Broker::sweep() {
   for (auto it = queues_.begin(); it != queues_.end();) {
     r.expired += it->second->store.purgeExpired(t);
     if (it->second->store.size() == 0 && it->second.use_count() == 1) {
-      if (it->second->stored) store({step::DropSource{it->second->storeKey}});
+      if (it->second->stored) storeLater({step::DropSource{it->second->storeKey}});
       it = queues_.erase(it);
       ++r.dropped;
     } else {

@@ -158,7 +158,7 @@ void Broker::settlePush(Lock& lock, const SessionPtr& s, const ConsumerPtr& cons
     s->pushFailures = 0;
     // Acknowledged by onMessage returning; no one waits for the write.
     if (!s->transacted && keeps(*source, *entry.message))
-      store({step::DropEntry{source->storeKey, entry.seq}});
+      storeLater({step::DropEntry{source->storeKey, entry.seq}});
     return;
   }
   // Back it goes, unless a commit or rollback inside onMessage settled it.
@@ -211,13 +211,13 @@ void Broker::deadLetter(const SourcePtr& from, StoredEntry entry) {
   if (keeps(*from, *entry.message)) steps.push_back(step::DropEntry{from->storeKey, entry.seq});
   auto* fromQueue = dynamic_cast<detail::Queue*>(from.get());
   if (fromQueue && fromQueue->name == dlq) {
-    store(std::move(steps));
+    storeLater(std::move(steps));
     log(what + u"; dropped, as it came from the dead-letter queue");
     return;
   }
   auto q = queueNamed(dlq);
   if (config_.maxQueueDepth != 0 && q->store.size() >= config_.maxQueueDepth) {
-    store(std::move(steps));
+    storeLater(std::move(steps));
     log(what + u"; dropped, as the dead-letter queue is full");
     return;
   }
@@ -233,7 +233,7 @@ void Broker::deadLetter(const SourcePtr& from, StoredEntry entry) {
     steps.push_back(step::PutMessage{recordOf(*m, config_.codec->encode(*m->payload))});
     steps.push_back(step::PutEntry{{q->storeKey, seq, m->record, false}});
   }
-  store(std::move(steps));
+  storeLater(std::move(steps));
   notifySource(*q);
   log(what + u"; moved to queue \"" + dlq + u"\"");
 }

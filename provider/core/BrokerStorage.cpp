@@ -66,12 +66,16 @@ void Broker::keepSource(detail::Source& source, std::vector<StorageStep>& steps)
 // broker's lock held.
 void Broker::observeExpiry(detail::Source& source) {
   source.store.onExpired([this, &source](const StoredEntry& e) {
-    if (keeps(source, *e.message)) store({step::DropEntry{source.storeKey, e.seq}});
+    if (keeps(source, *e.message)) storeLater({step::DropEntry{source.storeKey, e.seq}});
   });
 }
 
 Broker::Ticket Broker::store(std::vector<StorageStep> steps) {
   return writer_ ? writer_->append(std::move(steps)) : 0;
+}
+
+void Broker::storeLater(std::vector<StorageStep> steps) {
+  if (writer_) writer_->append(std::move(steps), /*awaited=*/false);
 }
 
 void Broker::awaitStored(Ticket ticket) {
@@ -129,7 +133,7 @@ void Broker::restore() {
     }
     s->second->store.restore(StoredEntry{m->second, e.seq, e.delivered, 0});
   }
-  store(std::move(expired));
+  storeLater(std::move(expired));
   restored_ = true;
 }
 

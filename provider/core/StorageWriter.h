@@ -1,9 +1,12 @@
 #pragma once
-// Makes the broker's storage batches durable on one thread, in the order they
-// were queued. With group commit, the batches that queue up while one write is
-// under way go to the backend together, as one atomic write: each caller
-// still returns only once its own batch is durable, and callers share the
-// cost of the disk's flush.
+// Makes the broker's storage batches durable in the order they were queued.
+// A caller that waits for its batch writes it itself when no write is under
+// way, together with every batch queued before it (group commit): the
+// batches that queue up during one write go to the backend as the next one,
+// as one atomic write. Each caller still returns only once its own batch is
+// durable, and callers share the cost of the disk's flush; a lone caller
+// pays no hand-over to another thread. Batches no one waits for are written
+// by the writer's own thread soon after, unless a caller's write takes them.
 //
 // After a failed write the store is broken for good: nothing more is written
 // (a later batch could depend on the lost one), every wait fails, and the
@@ -27,6 +30,7 @@ class StorageWriter {
  public:
   using Ticket = uint64_t;  // 0: nothing to wait for
 
+  // Without group commit every batch is a write of its own.
   StorageWriter(std::shared_ptr<Storage> storage, bool groupCommit,
                 std::function<void(const std::u16string&)> log);
   // Writes what is queued, then stops.
@@ -34,8 +38,9 @@ class StorageWriter {
   StorageWriter(const StorageWriter&) = delete;
   StorageWriter& operator=(const StorageWriter&) = delete;
 
-  // Queues one batch; an empty one gets ticket 0.
-  Ticket append(std::vector<StorageStep> steps);
+  // Queues one batch; an empty one gets ticket 0. `awaited`: its caller will
+  // wait for it (and so write it).
+  Ticket append(std::vector<StorageStep> steps, bool awaited = true);
   // Returns once the batch is durable; fails with ErrorKind::Store if the
   // store broke before it was.
   void wait(Ticket ticket);
@@ -47,16 +52,22 @@ class StorageWriter {
   uint64_t writes() const;
 
  private:
-  void run();
+  using Lock = std::unique_lock<std::mutex>;
+  // Waits for `ticket`, writing while no one else does.
+  void writeUntil(Lock& lock, Ticket ticket);
+  void writeNext(Lock& lock);
+  void background();
   [[noreturn]] void failStore() const;
 
   std::shared_ptr<Storage> storage_;
   const bool groupCommit_;
   std::function<void(const std::u16string&)> log_;
   mutable std::mutex mutex_;
-  std::condition_variable work_, written_;
+  std::condition_variable written_;   // a write ended
+  std::condition_variable unwaited_;  // for the writer's thread: work, or stop
   std::deque<std::vector<StorageStep>> queue_;  // batches after `durable_`, in order
-  Ticket queued_ = 0, durable_ = 0;
+  Ticket queued_ = 0, durable_ = 0, lastUnwaited_ = 0;
+  bool writing_ = false;
   uint64_t writes_ = 0;
   std::optional<std::string> broken_;  // why
   bool stopping_ = false;

@@ -274,7 +274,8 @@ TEST(StorageWriter, GroupCommitWritesWhatQueuedUpDuringAWriteAsOne) {
   for (bool group : {true, false}) {
     auto storage = std::make_shared<GatedStorage>();
     StorageWriter writer(storage, group, nullptr);
-    StorageWriter::Ticket first = writer.append(queueStep(1));
+    // No one waits for the first batch: the writer's own thread writes it.
+    StorageWriter::Ticket first = writer.append(queueStep(1), /*awaited=*/false);
     storage->waitEntered();  // the first write is under way
     std::vector<StorageWriter::Ticket> later;
     for (uint64_t k = 2; k <= 9; ++k) later.push_back(writer.append(queueStep(k)));
@@ -291,7 +292,7 @@ TEST(StorageWriter, AFailedWriteBreaksTheStoreForGood) {
   std::vector<std::u16string> logged;
   auto storage = std::make_shared<GatedStorage>();
   StorageWriter writer(storage, true, [&](const std::u16string& t) { logged.push_back(t); });
-  StorageWriter::Ticket t = writer.append(queueStep(1));
+  StorageWriter::Ticket t = writer.append(queueStep(1), /*awaited=*/false);
   storage->waitEntered();
   storage->open(/*failNext=*/true);
   EXPECT_PROVIDER_ERROR(writer.wait(t), ErrorKind::Store);
