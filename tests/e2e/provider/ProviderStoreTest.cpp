@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "ProviderProcess.h"
+#include "StoreFiles.h"
 #include "TempDir.h"
 #include "WireClient.h"
 
@@ -367,20 +368,6 @@ TEST(ProviderStore, NothingAcknowledgedIsLostOrRedeliveredUnmarkedAcrossKills) {
 }
 
 // ---- stores refused ------------------------------------------------------
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void sql(const std::string& path, const std::string& statements) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(db, statements.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
-}
 
 // A store quorix-provider made, holding some messages.
 void aStore(const std::string& path) {

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "BrokerFixture.h"
+#include "StoreFiles.h"
 #include "TempDir.h"
 #include "core/MemoryStorage.h"
 #include "core/SqliteStorage.h"
@@ -18,22 +19,9 @@
 namespace quorix::provider::test {
 namespace {
 
+using qjms::test::readAll;
+using qjms::test::sql;
 using qjms::test::TempDir;
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void sql(const std::string& path, const std::string& statements) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(db, statements.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-      << sqlite3_errmsg(db);
-  sqlite3_close(db);
-}
 
 SourceRecord queueRecord(uint64_t key, std::u16string name) {
   SourceRecord r;
