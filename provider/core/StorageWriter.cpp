@@ -1,5 +1,7 @@
 #include "core/StorageWriter.h"
 
+#include <chrono>
+
 #include "core/Error.h"
 #include "core/Text.h"
 
