@@ -4,6 +4,7 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config git
           libomniorb4-dev omniidl omniorb
+          libsqlite3-dev
           libgtest-dev libgmock-dev libbenchmark-dev valgrind
           libcli11-dev nlohmann-json3-dev gcovr)
 missing=()

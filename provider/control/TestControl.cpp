@@ -131,7 +131,8 @@ std::u16string TestControl::stats() const {
   auto n = [](size_t v) { return u16(int64_t(v)); };
   return u"connections=" + n(s.connections) + u" sessions=" + n(s.sessions) + u" consumers=" +
          n(s.consumers) + u" producers=" + n(s.producers) + u" messages=" + n(s.messages) +
-         u" queues=" + n(s.queues) + u" topics=" + n(s.topics);
+         u" queues=" + n(s.queues) + u" topics=" + n(s.topics) +
+         (broker_.config().storage ? u" storeWrites=" + u16(int64_t(broker_.storageWrites())) : u"");
 }
 
 }  // namespace quorix::provider

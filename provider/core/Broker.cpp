@@ -31,6 +31,12 @@ std::u16string hex(uint64_t v) {
 
 Broker::Broker(BrokerConfig config) : config_(std::move(config)) {
   if (!config_.nowMs) config_.nowMs = systemNowMs;
+  if (config_.storage) {
+    if (!config_.codec) throw StorageError("a storage needs a payload codec");
+    writer_ = std::make_unique<StorageWriter>(config_.storage, config_.groupCommit, config_.log);
+  } else {
+    restored_ = true;  // nothing to load
+  }
   // Unique to this run: start time and process.
   runId_ = hex(static_cast<uint64_t>(systemNowMs())) + u"-" + hex(static_cast<uint64_t>(getpid()));
 }
@@ -60,6 +66,11 @@ void Broker::shutdown() {
     endedPushThreads_.clear();
     detail::Unlocked unlocked(lock);
     for (std::thread& t : ended) t.join();
+  }
+  // What the pushes acknowledged last is written before the process goes.
+  if (writer_) {
+    detail::Unlocked unlocked(lock);
+    writer_->flush();
   }
 }
 
@@ -176,6 +187,7 @@ void Broker::checkCredentials(const std::u16string& user, const std::u16string& 
 ConnectionKey Broker::connect(const ConnectRequest& r) {
   Lock lock(mutex_);
   checkRunning();
+  if (!restored_) fail(ErrorKind::BadState, u"the server has not loaded its store yet");
   if (!equalsIgnoreCase(r.driver, config_.driver))
     fail(ErrorKind::BadArg, u"unknown driver \"" + r.driver + u"\", this server runs \"" +
                                 config_.driver + u"\"");
@@ -305,10 +317,21 @@ void Broker::commit(const SessionKey& key) {
   Lock lock(mutex_);
   detail::Session& s = *sessionFor(key);
   if (!s.transacted) fail(ErrorKind::Transaction, u"session " + u16(s.key.sid) + u" is not transacted");
+  // What it received goes in the same batch as what it sent, so that the
+  // store sees all of the transaction or none of it.
+  std::vector<StorageStep> steps;
+  for (const detail::Received& r : s.received)
+    if (keeps(*r.source, *r.entry.message))
+      steps.push_back(step::DropEntry{r.source->storeKey, r.entry.seq});
+  if (!steps.empty() || std::any_of(s.pendingSends.begin(), s.pendingSends.end(),
+                                    [](auto& p) { return p.message->record != 0; }))
+    checkStorage();
   std::vector<detail::PendingSend> sends;
   sends.swap(s.pendingSends);
   s.received.clear();
-  deliver(lock, sends);
+  Ticket t = deliver(lock, std::move(sends), std::move(steps));
+  lock.unlock();
+  awaitStored(t);
 }
 
 void Broker::rollback(const SessionKey& key) {

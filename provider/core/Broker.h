@@ -1,6 +1,9 @@
 #pragma once
-// The in-memory messaging engine: connections, sessions, producers,
-// consumers, queues, topics, durable subscriptions and transactions.
+// The messaging engine: connections, sessions, producers, consumers, queues,
+// topics, durable subscriptions and transactions. Everything lives in memory;
+// with a storage, persistent messages, durable subscriptions and what
+// transactions do to them are also kept there, and a call that changes them
+// returns once the change is durable.
 // Thread-safe; blocking receives wait without holding up other calls.
 #include <chrono>
 #include <condition_variable>
@@ -22,6 +25,8 @@
 #include "core/Message.h"
 #include "core/MessageFilter.h"
 #include "core/MessageStore.h"
+#include "core/Storage.h"
+#include "core/StorageWriter.h"
 
 namespace quorix::provider {
 
@@ -35,6 +40,7 @@ struct Queue;
 struct Topic;
 struct Subscription;
 struct PendingSend;
+struct Taken;
 enum class CloseReason : int;
 }  // namespace detail
 
@@ -111,8 +117,17 @@ class Broker {
 
   const BrokerConfig& config() const { return config_; }
 
+  // Loads what the storage kept: queues and durable subscriptions with their
+  // persistent messages in order, the ones handed out and never acknowledged
+  // marked redelivered; expired ones are deleted. Once, before any connection
+  // (which is refused until then). Throws StorageError.
+  void restore();
+  // Backend writes so far; 0 without storage.
+  uint64_t storageWrites() const;
+
   // Wakes every waiter, closes everything, joins the push threads (a push
-  // under way finishes first). Later calls fail with BadState.
+  // under way finishes first), and waits for the storage to write what is
+  // queued. Later calls fail with BadState.
   void shutdown();
   // Drops expired messages, and the queues and topics that hold nothing and
   // that nothing refers to (they come back when named again).
@@ -176,6 +191,22 @@ class Broker {
   void checkDestination(const DestinationRef& d, bool wantTopic) const;
   std::shared_ptr<detail::Queue> queueNamed(const std::u16string& name);
   std::shared_ptr<detail::Topic> topicNamed(const std::u16string& name);
+  std::shared_ptr<detail::Subscription> durableSubscription(
+      const std::pair<std::u16string, std::u16string>& key, const std::u16string& topic,
+      const std::optional<std::u16string>& selector, std::shared_ptr<const MessageFilter> filter);
+
+  // Storage. Steps are queued while the lock is held, in the order of the
+  // changes they record; callers wait for their ticket without the lock.
+  using Ticket = StorageWriter::Ticket;
+  static bool keeps(const detail::Source& source, const Message& m);
+  void keepSource(detail::Source& source, std::vector<StorageStep>& steps);
+  void observeExpiry(detail::Source& source);
+  Ticket store(std::vector<StorageStep> steps);  // the caller waits for it
+  void storeLater(std::vector<StorageStep> steps);  // no one waits for it
+  void awaitStored(Ticket ticket);
+  void checkStorage() const;
+  MessagePtr restoredMessage(MessageRecord& record) const;
+  static MessageRecord recordOf(const Message& m, std::string payload);
 
   void closeConnectionLocked(const ConnectionPtr& c, Closed why);
   void closeSessionLocked(const SessionPtr& s, Closed why);
@@ -188,7 +219,9 @@ class Broker {
 
   // Sending: queues at once, topics through their subscriptions' selectors,
   // which run without the lock.
-  void deliver(Lock& lock, const std::vector<detail::PendingSend>& sends);
+  // Returns the ticket of `steps` and the kept copies' own, one batch.
+  Ticket deliver(Lock& lock, std::vector<detail::PendingSend> sends,
+                 std::vector<StorageStep> steps = {});
   void checkDepth(detail::Queue& queue, size_t pendingForIt);
   void deadLetter(const SourcePtr& from, StoredEntry entry);
   void log(const std::u16string& text) const;
@@ -196,7 +229,8 @@ class Broker {
   // Receiving. Selectors run without the lock, so these release it for a
   // while; callers check what they rely on afterwards.
   std::optional<Delivery> receiveLocked(Lock& lock, const ConsumerPtr& c, Wait wait,
-                                       const std::u16string* id);
+                                       const std::u16string* id, detail::Taken& taken);
+  void acknowledge(Lock& lock, detail::Taken& taken);
   bool canTake(const detail::Consumer& c, bool forPush) const;
   std::optional<StoredEntry> takeFor(Lock& lock, const ConsumerPtr& c, bool forPush,
                                      const std::u16string* id);
@@ -220,6 +254,9 @@ class Broker {
   int32_t nextCid_ = 1, nextSid_ = 1, nextUid_ = 1;
   uint64_t nextMessage_ = 1;
   std::u16string runId_;
+  std::unique_ptr<StorageWriter> writer_;  // with a storage
+  bool restored_ = false;
+  uint64_t nextRecord_ = 1, nextSourceKey_ = 1;
   std::map<int32_t, ConnectionPtr> connections_;
   std::map<int32_t, SessionPtr> sessions_;  // every open session, by sid
   std::map<std::u16string, std::shared_ptr<detail::Queue>> queues_;

@@ -2,11 +2,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace quorix::provider {
+
+class Storage;
+class PayloadCodec;
 
 struct BrokerConfig {
   std::u16string driver = u"vol";
@@ -25,6 +29,13 @@ struct BrokerConfig {
   // Where the broker reports what it did on its own (dead letters, sessions
   // it closed); null: nowhere.
   std::function<void(const std::u16string&)> log;
+  // Where persistent messages, durable subscriptions and transactions'
+  // effects on them are kept; null: nowhere, nothing survives a restart.
+  // A storage needs the codec of the front end's payloads.
+  std::shared_ptr<Storage> storage;
+  std::shared_ptr<const PayloadCodec> codec;
+  // Concurrent callers' batches share one durable write.
+  bool groupCommit = true;
 };
 
 int64_t systemNowMs();

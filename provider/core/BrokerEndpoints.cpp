@@ -26,6 +26,10 @@ std::shared_ptr<detail::Queue> Broker::queueNamed(const std::u16string& name) {
   if (!q) {
     q = std::make_shared<detail::Queue>();
     q->name = name;
+    if (writer_) {
+      q->storeKey = nextSourceKey_++;  // its record is written with its first kept message
+      observeExpiry(*q);
+    }
   }
   return q;
 }
@@ -37,6 +41,26 @@ std::shared_ptr<detail::Topic> Broker::topicNamed(const std::u16string& name) {
     t->name = name;
   }
   return t;
+}
+
+// Kept at once when there is a storage.
+std::shared_ptr<detail::Subscription> Broker::durableSubscription(
+    const std::pair<std::u16string, std::u16string>& key, const std::u16string& topic,
+    const std::optional<std::u16string>& selector, std::shared_ptr<const MessageFilter> filter) {
+  auto sub = std::make_shared<detail::Subscription>();
+  sub->topic = topicNamed(topic);
+  sub->filter = std::move(filter);
+  sub->selector = canonicalSelector(selector);
+  sub->durable = true;
+  sub->clientId = key.first;
+  sub->name = key.second;
+  sub->topic->subscriptions.emplace(sub.get(), sub);
+  durables_[key] = sub;
+  if (writer_) {
+    sub->storeKey = nextSourceKey_++;
+    observeExpiry(*sub);
+  }
+  return sub;
 }
 
 // ---- producers -----------------------------------------------------------
@@ -67,6 +91,7 @@ void Broker::closeProducer(const EndpointKey& key) {
 
 EndpointKey Broker::createConsumer(const SessionKey& key, const ConsumerSpec& spec) {
   Lock lock(mutex_);
+  std::vector<StorageStep> steps;  // a durable subscription's definition
   const SessionPtr& s = sessionFor(key);
   bool topic = spec.kind == ConsumerSpec::Subscriber || spec.kind == ConsumerSpec::Durable;
   checkDestination(spec.destination, topic);
@@ -96,6 +121,8 @@ EndpointKey Broker::createConsumer(const SessionKey& key, const ConsumerSpec& sp
       // starts afresh.
       if (old.topic->name != spec.destination.name ||
           old.selector != canonicalSelector(spec.selector)) {
+        checkStorage();
+        if (old.stored) steps.push_back(step::DropSource{old.storeKey});
         old.topic->subscriptions.erase(&old);
         old.store.close();
         durables_.erase(it);
@@ -103,14 +130,10 @@ EndpointKey Broker::createConsumer(const SessionKey& key, const ConsumerSpec& sp
       }
     }
     if (it == durables_.end()) {
-      auto sub = std::make_shared<detail::Subscription>();
-      sub->topic = topicNamed(spec.destination.name);
-      sub->filter = spec.filter;
-      sub->selector = canonicalSelector(spec.selector);
-      sub->durable = true;
-      sub->name = spec.durableName;
-      sub->topic->subscriptions.emplace(sub.get(), sub);
-      it = durables_.emplace(dkey, sub).first;
+      checkStorage();
+      auto sub = durableSubscription(dkey, spec.destination.name, spec.selector, spec.filter);
+      keepSource(*sub, steps);
+      it = durables_.find(dkey);
     }
     it->second->active = c.get();
     c->source = it->second;
@@ -118,7 +141,11 @@ EndpointKey Broker::createConsumer(const SessionKey& key, const ConsumerSpec& sp
   c->key = EndpointKey{nextUid_++, s->key};
   c->source->consumers.push_back(c.get());
   s->consumers[c->key.uid] = c;
-  return c->key;
+  EndpointKey made = c->key;
+  Ticket t = store(std::move(steps));
+  lock.unlock();
+  awaitStored(t);
+  return made;
 }
 
 void Broker::closeConsumer(const EndpointKey& key) {
@@ -154,9 +181,13 @@ void Broker::unsubscribe(const SessionKey& key, const std::u16string& name) {
   if (it->second->active)
     fail(ErrorKind::Consumer, u"durable subscription \"" + name + u"\" is in use",
          kCodeSubscriptionInUse);
+  checkStorage();
+  Ticket t = it->second->stored ? store({step::DropSource{it->second->storeKey}}) : 0;
   it->second->topic->subscriptions.erase(it->second.get());
   it->second->store.close();
   durables_.erase(it);
+  lock.unlock();
+  awaitStored(t);
 }
 
 void Broker::setListener(const EndpointKey& key, bool enabled) {
@@ -179,6 +210,7 @@ SweepResult Broker::sweep() {
   for (auto it = queues_.begin(); it != queues_.end();) {
     r.expired += it->second->store.purgeExpired(t);
     if (it->second->store.size() == 0 && it->second.use_count() == 1) {
+      if (it->second->stored) storeLater({step::DropSource{it->second->storeKey}});
       it = queues_.erase(it);
       ++r.dropped;
     } else {

@@ -56,45 +56,64 @@ void Broker::checkDepth(detail::Queue& queue, size_t pendingForIt) {
                               u16(int64_t(config_.maxQueueDepth)) + u" messages");
 }
 
-void Broker::deliver(Lock& lock, const std::vector<detail::PendingSend>& sends) {
+// Subscriptions' selectors run first, without the lock; then every copy goes
+// in, and the kept ones into one storage batch, within one hold of the lock,
+// so that no one takes a copy whose storage step is not queued yet.
+Broker::Ticket Broker::deliver(Lock& lock, std::vector<detail::PendingSend> sends,
+                               std::vector<StorageStep> steps) {
   struct Copy {
-    std::shared_ptr<detail::Subscription> to;
-    MessagePtr message;
+    SourcePtr to;
+    std::shared_ptr<const MessageFilter> filter;
+    size_t send = 0;
     bool wanted = true;
   };
   std::vector<Copy> copies;
-  for (const detail::PendingSend& p : sends) {
+  for (size_t i = 0; i < sends.size(); ++i) {
+    const detail::PendingSend& p = sends[i];
     if (p.message->expiredAt(now())) continue;
     if (!p.target.isTopic) {
-      auto q = queueNamed(p.target.name);
-      q->store.push(p.message);
-      notifySource(*q);
+      copies.push_back({queueNamed(p.target.name), nullptr, i});
       continue;
     }
     auto t = topicNamed(p.target.name);
     for (auto it = t->subscriptions.begin(); it != t->subscriptions.end();) {
       if (auto sub = it->second.lock()) {
-        copies.push_back({std::move(sub), p.message});
+        copies.push_back({sub, sub->filter, i});
         ++it;
       } else {
         it = t->subscriptions.erase(it);
       }
     }
   }
-  if (std::any_of(copies.begin(), copies.end(), [](const Copy& c) { return c.to->filter; })) {
+  if (std::any_of(copies.begin(), copies.end(), [](const Copy& c) { return c.filter; })) {
     detail::Unlocked unlocked(lock);
-    for (Copy& c : copies) c.wanted = !c.to->filter || c.to->filter->matches(*c.message);
+    for (Copy& c : copies)
+      c.wanted = !c.filter || c.filter->matches(*sends[c.send].message);
   }
-  // A subscription closed meanwhile has a closed store, which ignores the copy.
+  std::vector<bool> messageKept(sends.size(), false);
   for (Copy& c : copies) {
     if (!c.wanted) continue;
-    c.to->store.push(c.message);
+    detail::PendingSend& p = sends[c.send];
+    // A subscription closed meanwhile has a closed store, which ignores the copy.
+    uint64_t seq = c.to->store.push(p.message);
+    if (seq != 0 && keeps(*c.to, *p.message)) {
+      keepSource(*c.to, steps);
+      if (!messageKept[c.send]) {
+        steps.push_back(step::PutMessage{recordOf(*p.message, std::move(p.stored))});
+        messageKept[c.send] = true;
+      }
+      steps.push_back(step::PutEntry{{c.to->storeKey, seq, p.message->record, false}});
+    }
     notifySource(*c.to);
   }
+  return store(std::move(steps));
 }
 
 SentMessage Broker::produce(const EndpointKey& key, const std::optional<DestinationRef>& to,
                             OutgoingMessage out) {
+  // Encoded before the lock is taken: it may be large.
+  const bool keep = writer_ && out.deliveryMode == kPersistent && config_.supportsPersistent;
+  std::string stored = keep && out.payload ? config_.codec->encode(*out.payload) : std::string();
   Lock lock(mutex_);
   detail::Producer& p = producerFor(key);
   if (!to && !p.destination)
@@ -118,7 +137,9 @@ SentMessage Broker::produce(const EndpointKey& key, const std::optional<Destinat
     checkDepth(*queueNamed(target.name), pending);
   }
 
+  if (keep) checkStorage();
   auto m = std::make_shared<Message>();
+  m->record = keep ? nextRecord_++ : 0;
   m->id = nextMessageId();
   m->timestamp = now();
   m->expiration = out.expiration;
@@ -128,27 +149,56 @@ SentMessage Broker::produce(const EndpointKey& key, const std::optional<Destinat
   m->type = std::move(out.type);
   m->payload = std::move(out.payload);
   SentMessage sent{m->id, m->timestamp};
-  if (s.transacted)
-    s.pendingSends.push_back({target, std::move(m)});
-  else
-    deliver(lock, {{target, std::move(m)}});
+  if (s.transacted) {
+    s.pendingSends.push_back({target, std::move(m), std::move(stored)});
+    return sent;
+  }
+  std::vector<detail::PendingSend> sends;
+  sends.push_back({target, std::move(m), std::move(stored)});
+  Ticket t = deliver(lock, std::move(sends));
+  lock.unlock();
+  awaitStored(t);
   return sent;
 }
 
 std::optional<Delivery> Broker::receive(const EndpointKey& key, Wait wait) {
   Lock lock(mutex_);
   ConsumerPtr c = consumerFor(key);
-  return receiveLocked(lock, c, wait, nullptr);
+  detail::Taken taken;
+  std::optional<Delivery> d = receiveLocked(lock, c, wait, nullptr, taken);
+  acknowledge(lock, taken);
+  return d;
 }
 
 std::optional<Delivery> Broker::receiveById(const EndpointKey& key, const std::u16string& id) {
   Lock lock(mutex_);
   ConsumerPtr c = consumerFor(key);
-  return receiveLocked(lock, c, Wait::none(), &id);
+  detail::Taken taken;
+  std::optional<Delivery> d = receiveLocked(lock, c, Wait::none(), &id, taken);
+  acknowledge(lock, taken);
+  return d;
 }
 
+// Waits for the storage without the lock. A message the store could not let
+// go goes back where it came from; the receive fails.
+void Broker::acknowledge(Lock& lock, detail::Taken& taken) {
+  lock.unlock();
+  try {
+    awaitStored(taken.ticket);
+  } catch (const ProviderError&) {
+    if (taken.undo) {
+      lock.lock();
+      returnToSource(taken.undo->source, std::move(taken.undo->entry));
+    }
+    throw;
+  }
+}
+
+// A kept message leaves the store before the reply does when the session
+// acknowledges it by receiving; in a transaction, the store first notes that
+// it went out, so that after a crash it comes back marked redelivered.
 std::optional<Delivery> Broker::receiveLocked(Lock& lock, const ConsumerPtr& c, Wait wait,
-                                              const std::u16string* id) {
+                                              const std::u16string* id, detail::Taken& taken) {
   for (;;) {
     if (c->closed != Closed::Open) throwClosed(c->closed);
     if (c->kind == ConsumerSpec::Browser) {
@@ -156,7 +206,17 @@ std::optional<Delivery> Broker::receiveLocked(Lock& lock, const ConsumerPtr& c, 
       if (auto d = browseNext(lock, c)) return d;
     } else if (auto e = takeFor(lock, c, false, id)) {
       Delivery d{e->message, e->redelivered, c->key};
-      if (c->session->transacted) c->session->received.push_back({c->source, std::move(*e)});
+      const uint64_t source = c->source->storeKey;
+      if (!c->session->transacted) {
+        if (keeps(*c->source, *e->message)) {
+          taken.ticket = store({step::DropEntry{source, e->seq}});
+          taken.undo = detail::Received{c->source, std::move(*e)};
+        }
+      } else {
+        if (keeps(*c->source, *e->message) && !e->redelivered)
+          taken.ticket = store({step::MarkDelivered{source, e->seq}});
+        c->session->received.push_back({c->source, std::move(*e)});
+      }
       return d;
     }
     if (c->closed != Closed::Open) throwClosed(c->closed);

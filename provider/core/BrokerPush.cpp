@@ -126,6 +126,11 @@ bool Broker::pushOnce(Lock& lock, const SessionPtr& s) {
   if (!entry) return false;
   s->pushCursor = consumer->key.uid;
   SourcePtr source = consumer->source;
+  // A kept message stays kept until the push is acknowledged; the store notes
+  // first that it went out, so that after a crash it comes back redelivered.
+  Ticket marked = 0;
+  if (keeps(*source, *entry->message) && !entry->redelivered)
+    marked = store({step::MarkDelivered{source->storeKey, entry->seq}});
   if (s->transacted) s->received.push_back({source, *entry});
   s->pushing = true;
   Delivery delivery{entry->message, entry->redelivered, consumer->key};
@@ -133,6 +138,11 @@ bool Broker::pushOnce(Lock& lock, const SessionPtr& s) {
   PushOutcome outcome = PushOutcome::Failed;
   {
     detail::Unlocked unlocked(lock);
+    try {
+      awaitStored(marked);
+    } catch (const ProviderError&) {
+      // The store broke (and said so in the log); the message still goes out.
+    }
     if (sink) outcome = sink->push(delivery);
   }
   s->pushing = false;
@@ -146,6 +156,9 @@ void Broker::settlePush(Lock& lock, const SessionPtr& s, const ConsumerPtr& cons
                         const SourcePtr& source, StoredEntry entry, PushOutcome outcome) {
   if (outcome == PushOutcome::Delivered) {
     s->pushFailures = 0;
+    // Acknowledged by onMessage returning; no one waits for the write.
+    if (!s->transacted && keeps(*source, *entry.message))
+      storeLater({step::DropEntry{source->storeKey, entry.seq}});
     return;
   }
   // Back it goes, unless a commit or rollback inside onMessage settled it.
@@ -188,17 +201,23 @@ void Broker::settlePush(Lock& lock, const SessionPtr& s, const ConsumerPtr& cons
   }
 }
 
+// The move is one storage batch: the message leaves its source and, kept as
+// it was, arrives in the dead-letter queue, or is gone.
 void Broker::deadLetter(const SourcePtr& from, StoredEntry entry) {
   const std::u16string& dlq = config_.deadLetterQueue;
   std::u16string what = u"message " + entry.message->id + u" from " + from->origin() +
                         u" failed delivery " + u16(int64_t(entry.failures)) + u" times";
+  std::vector<StorageStep> steps;
+  if (keeps(*from, *entry.message)) steps.push_back(step::DropEntry{from->storeKey, entry.seq});
   auto* fromQueue = dynamic_cast<detail::Queue*>(from.get());
   if (fromQueue && fromQueue->name == dlq) {
+    storeLater(std::move(steps));
     log(what + u"; dropped, as it came from the dead-letter queue");
     return;
   }
   auto q = queueNamed(dlq);
   if (config_.maxQueueDepth != 0 && q->store.size() >= config_.maxQueueDepth) {
+    storeLater(std::move(steps));
     log(what + u"; dropped, as the dead-letter queue is full");
     return;
   }
@@ -207,7 +226,14 @@ void Broker::deadLetter(const SourcePtr& from, StoredEntry entry) {
   m->annotations = {{u"JMS_Quorix_DeadLetterReason",
                      u"delivery failed " + u16(int64_t(entry.failures)) + u" times"},
                     {u"JMS_Quorix_DeadLetterOrigin", from->origin()}};
-  q->store.push(std::move(m));
+  m->record = entry.message->record != 0 && writer_ ? nextRecord_++ : 0;
+  uint64_t seq = q->store.push(m);
+  if (seq != 0 && keeps(*q, *m)) {
+    keepSource(*q, steps);
+    steps.push_back(step::PutMessage{recordOf(*m, config_.codec->encode(*m->payload))});
+    steps.push_back(step::PutEntry{{q->storeKey, seq, m->record, false}});
+  }
+  storeLater(std::move(steps));
   notifySource(*q);
   log(what + u"; moved to queue \"" + dlq + u"\"");
 }

@@ -36,6 +36,9 @@ struct Message {
   std::optional<std::u16string> correlationId;
   std::optional<std::u16string> type;
   std::shared_ptr<const Payload> payload;
+  // Its key in the broker's storage; 0 when it is not kept (non-persistent,
+  // or no storage).
+  uint64_t record = 0;
   // Text properties the server adds (a dead letter's reason); they take the
   // place of client properties of the same name.
   std::vector<std::pair<std::u16string, std::u16string>> annotations;

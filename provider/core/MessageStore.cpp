@@ -16,14 +16,26 @@ MessageStore::Entries::iterator MessageStore::erase(Entries::iterator it) {
   return entries_.erase(it);
 }
 
+MessageStore::Entries::iterator MessageStore::dropExpired(Entries::iterator it) {
+  if (expired_) expired_(it->second);
+  return erase(it);
+}
+
 MessageStore::Entries::iterator MessageStore::live(Entries::iterator it, int64_t nowMs) {
-  while (it != entries_.end() && it->second.message->expiredAt(nowMs)) it = erase(it);
+  while (it != entries_.end() && it->second.message->expiredAt(nowMs)) it = dropExpired(it);
   return it;
 }
 
-void MessageStore::push(MessagePtr message) {
+uint64_t MessageStore::push(MessagePtr message) {
+  if (closed_) return 0;
+  insert(StoredEntry{std::move(message), nextSeq_, false, 0});
+  return nextSeq_++;
+}
+
+void MessageStore::restore(StoredEntry entry) {
   if (closed_) return;
-  insert(StoredEntry{std::move(message), nextSeq_++, false, 0});
+  nextSeq_ = std::max(nextSeq_, entry.seq + 1);
+  insert(std::move(entry));
 }
 
 void MessageStore::putBack(StoredEntry entry) {
@@ -73,7 +85,7 @@ std::optional<StoredEntry> MessageStore::take(const Key& key, int64_t nowMs) {
   auto it = entries_.find(key);
   if (it == entries_.end()) return std::nullopt;
   if (it->second.message->expiredAt(nowMs)) {
-    erase(it);
+    dropExpired(it);
     return std::nullopt;
   }
   return extract(it);
@@ -100,7 +112,7 @@ std::optional<MessageStore::Candidate> MessageStore::withId(const std::u16string
 size_t MessageStore::purgeExpired(int64_t nowMs) {
   size_t dropped = 0;
   while (!expiries_.empty() && expiries_.begin()->first <= nowMs) {
-    erase(entries_.find(expiries_.begin()->second));
+    dropExpired(entries_.find(expiries_.begin()->second));
     ++dropped;
   }
   return dropped;

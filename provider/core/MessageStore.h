@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -49,7 +50,10 @@ class MessageStore {
     std::array<uint64_t, 10> refused{};
   };
 
-  void push(MessagePtr message);
+  // Returns the entry's arrival number, which stays its own while it is here.
+  uint64_t push(MessagePtr message);
+  // An entry kept from an earlier run, at its own place.
+  void restore(StoredEntry entry);
   // Returns a taken entry; it is marked redelivered. Ignored once closed.
   void putBack(StoredEntry entry);
 
@@ -69,6 +73,8 @@ class MessageStore {
 
   // Drops every expired entry; costs the number dropped, not the size.
   size_t purgeExpired(int64_t nowMs);
+  // Told of every entry dropped because it expired, wherever that happens.
+  void onExpired(std::function<void(const StoredEntry&)> observer) { expired_ = std::move(observer); }
 
   size_t size() const { return entries_.size(); }
   // A closed store drops what it holds and everything returned to it later.
@@ -80,6 +86,7 @@ class MessageStore {
   static Key keyOf(const StoredEntry& e) { return {9 - e.message->priority, e.seq}; }
   void insert(StoredEntry entry);
   Entries::iterator erase(Entries::iterator it);
+  Entries::iterator dropExpired(Entries::iterator it);
   StoredEntry extract(Entries::iterator it);
   // `it` or the first entry after it that has not expired.
   Entries::iterator live(Entries::iterator it, int64_t nowMs);
@@ -89,6 +96,7 @@ class MessageStore {
   uint64_t nextSeq_ = 1;
   uint64_t epoch_ = 1;  // advanced by every return
   bool closed_ = false;
+  std::function<void(const StoredEntry&)> expired_;
 };
 
 }  // namespace quorix::provider

@@ -1,6 +1,7 @@
-// Three-valued evaluation: a Null result stands for unknown. Values that cannot be
-// compared or computed with (a string plus a number, a missing property) give unknown
-// rather than an error, since a message's property types are not known in advance.
+// Three-valued evaluation: a Null result stands for unknown. A missing property makes
+// what uses it unknown; values of unlike types compare FALSE, and arithmetic on a
+// non-number has no value. Neither is an error, since a message's property types are
+// not known in advance.
 #include "Program.h"
 
 #include <algorithm>
@@ -68,23 +69,24 @@ Truth order(Op op, T a, T b) {
   }
 }
 
+// Only NULL makes a comparison unknown. Otherwise values of unlike types, and
+// strings or booleans put in order, are simply not related: FALSE, whatever the
+// operator, so NOT (s = 1) selects a message whose s is a string.
 Truth compare(Op op, const Value& a, const Value& b) {
+  if (a.kind == Value::Null || b.kind == Value::Null) {
+    return Truth::Unknown;
+  }
   if (isNumber(a) && isNumber(b)) {
     if (a.kind == Value::Long && b.kind == Value::Long) {
       return order(op, a.l, b.l);
     }
     return order(op, asDouble(a), asDouble(b));
   }
-  if (op != Op::Eq && op != Op::Ne) {
-    return Truth::Unknown;  // only numbers have an order
+  if ((op != Op::Eq && op != Op::Ne) || a.kind != b.kind) {
+    return Truth::False;
   }
-  if (a.kind == Value::String && b.kind == Value::String) {
-    return truth((a.s == b.s) == (op == Op::Eq));
-  }
-  if (a.kind == Value::Bool && b.kind == Value::Bool) {
-    return truth((a.b == b.b) == (op == Op::Eq));
-  }
-  return Truth::Unknown;
+  const bool equal = a.kind == Value::String ? a.s == b.s : a.b == b.b;
+  return truth(equal == (op == Op::Eq));
 }
 
 // Exact arithmetic wraps on overflow, as 64-bit integer arithmetic does in the languages

@@ -17,8 +17,19 @@ std::string usage() {
       "  --no-unix-socket         listen on the TCP endpoint only\n"
       "  --ior-file PATH          also write the Provider reference to PATH\n"
       "  --driver NAME            driver name clients must ask for (default vol)\n"
-      "  --persistent             claim persistent delivery (nothing is stored on disk)\n"
-      "  --no-persistent          refuse persistent messages (the default)\n"
+      "  --store PATH             keep persistent messages, durable subscriptions and\n"
+      "                           transactions' effects on them in the SQLite file PATH\n"
+      "                           (made if missing); a call returns once its change is on\n"
+      "                           disk, so each waits for a disk flush, which concurrent\n"
+      "                           calls share. Non-persistent messages, non-durable\n"
+      "                           subscriptions and uncommitted work stay in memory only.\n"
+      "                           Implies --persistent. A file that is not a store of ours,\n"
+      "                           is newer or corrupt, or in use: exit status 3, untouched\n"
+      "  --no-group-commit        write each call's change to the store on its own (to\n"
+      "                           measure what sharing writes gains)\n"
+      "  --persistent             without --store: claim persistent delivery but keep\n"
+      "                           nothing on disk (for tests of clients only)\n"
+      "  --no-persistent          refuse persistent messages (the default without --store)\n"
       "  --no-nonpersistent       refuse non-persistent messages\n"
       "  --no-tx                  refuse transacted sessions\n"
       "  --user NAME:PASSWORD     accept these credentials (repeatable; default: any)\n"
@@ -78,6 +89,7 @@ std::string unixEndpoint(const Options& o) {
 
 ParsedOptions parseOptions(const std::vector<std::string>& args) {
   Options o;
+  bool refusePersistent = false;
   using Setter = std::function<std::string(const std::string&)>;  // "" when accepted
   const std::map<std::string, Setter> withValue = {
       {"--endpoint", [&](const std::string& v) {
@@ -118,6 +130,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
          o.maxDeliveryFailures = static_cast<uint32_t>(n);
          return "";
        }},
+      {"--store", [&](const std::string& v) {
+         o.store = v;
+         return v.empty() ? "an empty file name" : "";
+       }},
       {"--dead-letter-queue", [&](const std::string& v) {
          o.deadLetterQueue = v;
          return v.empty() ? "an empty queue name" : "";
@@ -136,8 +152,15 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
        }},
   };
   const std::map<std::string, std::function<void()>> flags = {
-      {"--persistent", [&] { o.persistent = true; }},
-      {"--no-persistent", [&] { o.persistent = false; }},
+      {"--persistent", [&] {
+         o.persistent = true;
+         refusePersistent = false;
+       }},
+      {"--no-persistent", [&] {
+         o.persistent = false;
+         refusePersistent = true;
+       }},
+      {"--no-group-commit", [&] { o.groupCommit = false; }},
       {"--no-nonpersistent", [&] { o.nonPersistent = false; }},
       {"--no-tx", [&] { o.transactions = false; }},
       {"--no-unix-socket", [&] { o.unixMode = Options::Unix::Off; }},
@@ -167,6 +190,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     }
     if (std::string why = s->second(value); !why.empty())
       return OptionError{name + " " + value + ": " + why};
+  }
+  if (!o.store.empty()) {
+    if (refusePersistent) return OptionError{"--no-persistent contradicts --store"};
+    o.persistent = true;
   }
   return o;
 }

@@ -30,6 +30,8 @@ struct Options {
   // default while the TCP endpoint is on loopback.
   enum class Unix { Auto, Off, On } unixMode = Unix::Auto;
   std::string unixSocket;  // empty: omniORB picks one in its own directory
+  std::string store;        // empty: nothing is kept across a restart
+  bool groupCommit = true;  // concurrent callers share one store write
 };
 
 struct HelpRequested {};

@@ -18,8 +18,10 @@
 #include "core/Broker.h"
 #include "core/Periodic.h"
 #include "core/Pinger.h"
+#include "core/SqliteStorage.h"
 #include "core/Text.h"
 #include "server/ProviderServant.h"
+#include "server/StoredPayload.h"
 
 // After the broker's own headers, which it needs.
 #include <omniORB4/internal/objectAdapter.h>
@@ -55,8 +57,11 @@ bool writeAtomically(const std::string& path, const std::string& text) {
   return true;
 }
 
-BrokerConfig brokerConfig(const Options& o) {
+BrokerConfig brokerConfig(const Options& o, std::shared_ptr<Storage> storage) {
   BrokerConfig c;
+  c.storage = std::move(storage);
+  if (c.storage) c.codec = std::make_shared<StoredPayloadCodec>();
+  c.groupCommit = o.groupCommit;
   c.driver = fromUtf8(o.driver);
   c.supportsPersistent = o.persistent;
   c.supportsNonPersistent = o.nonPersistent;
@@ -105,6 +110,12 @@ class StopDeadline {
 };
 
 constexpr std::chrono::seconds kStopGrace{3};
+constexpr int kStoreRefused = 3;  // exit status
+
+int refuseStore(const StorageError& e) {
+  std::cerr << "quorix-provider: cannot use the store: " << e.what() << std::endl;
+  return kStoreRefused;
+}
 constexpr std::chrono::seconds kSweepInterval{1};
 
 // Owns the ORB for the server's lifetime: shut down and destroyed on every path.
@@ -152,7 +163,16 @@ void blockStopSignals() {
 }
 
 int runServer(const Options& o) {
-  Broker broker(brokerConfig(o));
+  // Checked before anything starts; a file refused is left as it was.
+  std::shared_ptr<Storage> storage;
+  if (!o.store.empty()) {
+    try {
+      storage = std::make_shared<SqliteStorage>(o.store);
+    } catch (const StorageError& e) {
+      return refuseStore(e);
+    }
+  }
+  Broker broker(brokerConfig(o, storage));
   Pinger pinger(broker, std::chrono::milliseconds(static_cast<int64_t>(o.pingIntervalSeconds * 1000)));
   Periodic sweeper(kSweepInterval, [&broker] { broker.sweep(); });
   std::optional<StopDeadline> deadline;  // outlives the ORB below
@@ -165,6 +185,14 @@ int runServer(const Options& o) {
   ProviderServant servant(broker, log, control, settings);
   try {
     OrbHolder holder(o);
+    // Kept messages are read back through the ORB's marshalling.
+    try {
+      broker.restore();
+    } catch (const StorageError& e) {
+      pinger.stop();
+      broker.shutdown();
+      return refuseStore(e);
+    }
     CORBA::Object_var rootObj = holder.orb()->resolve_initial_references("RootPOA");
     PortableServer::POA_var poa = PortableServer::POA::_narrow(rootObj);
     PortableServer::ObjectId_var oid = poa->activate_object(&servant);

@@ -111,7 +111,7 @@ ProviderProcess::ProviderProcess(std::vector<std::string> extraArgs, bool testCo
 
 ProviderProcess::~ProviderProcess() {
   // A server that did not exit cleanly (a crash, a sanitizer report) shows its log.
-  if (int status = stop(); status != 0) {
+  if (int status = stop(); status != 0 && !killed_) {
     std::fprintf(stderr, "quorix-provider exited with status %d; its log:\n%s\n", status,
                  log().c_str());
   }
@@ -137,11 +137,11 @@ std::string ProviderProcess::log() const { return readFile(dir_ + "/stderr"); }
 
 int ProviderProcess::stop(std::chrono::milliseconds grace) {
   if (!running()) return status_;
-  kill(pid_, SIGTERM);
+  ::kill(pid_, SIGTERM);
   auto deadline = std::chrono::steady_clock::now() + grace;
   while (running()) {
     if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid_, SIGKILL);
+      ::kill(pid_, SIGKILL);
       int status = 0;
       waitpid(pid_, &status, 0);
       status_ = exitStatus(status);
@@ -151,6 +151,16 @@ int ProviderProcess::stop(std::chrono::milliseconds grace) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return status_;
+}
+
+void ProviderProcess::kill() {
+  if (!running()) return;
+  ::kill(pid_, SIGKILL);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  status_ = exitStatus(status);
+  pid_ = -1;
+  killed_ = true;
 }
 
 int runProviderToExit(const std::vector<std::string>& args, std::string* output) {

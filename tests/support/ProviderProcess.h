@@ -5,6 +5,7 @@
 //   qjms::test::ProviderProcess provider;                 // --test-control on
 //   std::string ref = provider.iorFile();                 // for ImplDepFactory
 //   qjms::test::ProviderProcess plain({"--no-tx"}, false); // no test control
+//   ProviderProcess({"--store", path}) again on the same path is a restart.
 #include <sys/types.h>
 
 #include <chrono>
@@ -33,6 +34,8 @@ class ProviderProcess {
 
   // SIGTERM and wait; returns the exit status (128+signal if killed).
   int stop(std::chrono::milliseconds grace = std::chrono::seconds(20));
+  // SIGKILL, as a crash would end it; returns once it is gone.
+  void kill();
 
  private:
   std::string dir_;
@@ -40,6 +43,7 @@ class ProviderProcess {
   std::string ior_;
   pid_t pid_ = -1;
   int status_ = -1;
+  bool killed_ = false;  // by the test: no log at the end
 };
 
 // Runs the server binary with these arguments and returns its exit status,

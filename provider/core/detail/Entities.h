@@ -29,6 +29,10 @@ struct Source {
   // "queue:NAME" or "topic:NAME", for dead letters and the log.
   virtual std::u16string origin() const = 0;
   MessageStore store;
+  // Its key in the broker's storage; 0 when nothing of it is kept (a plain
+  // subscription, or no storage). `stored`: its record has been written.
+  uint64_t storeKey = 0;
+  bool stored = false;
   std::vector<Consumer*> consumers;  // open consumers reading it
 };
 
@@ -44,6 +48,7 @@ struct Subscription : Source {
   std::shared_ptr<const MessageFilter> filter;  // applied when a message is published
   std::optional<std::u16string> selector;       // canonical (see canonicalSelector)
   bool durable = false;
+  std::u16string clientId;  // durable ones: client identifier and name
   std::u16string name;
   Consumer* active = nullptr;
   std::u16string origin() const override;
@@ -70,9 +75,17 @@ struct Received {
   StoredEntry entry;
 };
 
+// What a receive must wait for before it answers: the storage's ticket, and
+// the message to put back should the storage fail.
+struct Taken {
+  uint64_t ticket = 0;
+  std::optional<Received> undo;
+};
+
 struct PendingSend {
   DestinationRef target;
   MessagePtr message;
+  std::string stored;  // a kept message's payload in stored form
 };
 
 // Where a session stands with push delivery: waiting for work, in the ready

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/Broker.h"
+#include "core/Storage.h"
 #include "core/Text.h"
 
 namespace quorix::provider::test {
@@ -30,6 +31,27 @@ struct TestPayload : Payload {
   }
   const std::u16string body;
   const Props props;
+};
+
+// Stores a TestPayload as "body" then "\nname=value" per property.
+struct TestCodec : PayloadCodec {
+  std::string encode(const Payload& p) const override {
+    auto& t = static_cast<const TestPayload&>(p);
+    std::string out = toUtf8(t.body);
+    for (auto& [name, value] : t.props) out += "\n" + toUtf8(name) + "=" + std::to_string(value);
+    return out;
+  }
+  std::shared_ptr<const Payload> decode(const std::string& bytes) const override {
+    size_t end = bytes.find('\n');
+    Props props;
+    for (size_t at = end; at != std::string::npos;) {
+      size_t next = bytes.find('\n', at + 1), eq = bytes.find('=', at + 1);
+      props[fromUtf8(bytes.substr(at + 1, eq - at - 1))] =
+          std::stoll(bytes.substr(eq + 1, next == std::string::npos ? next : next - eq - 1));
+      at = next;
+    }
+    return std::make_shared<TestPayload>(fromUtf8(bytes.substr(0, end)), std::move(props));
+  }
 };
 
 inline std::u16string bodyOf(const MessagePtr& m) {
@@ -95,7 +117,9 @@ inline DestinationRef topic(std::u16string name) { return {std::move(name), true
 
 class BrokerTest : public ::testing::Test {
  protected:
-  explicit BrokerTest(BrokerConfig cfg = {}) : broker_(withClock(std::move(cfg))) {}
+  explicit BrokerTest(BrokerConfig cfg = {}) : broker_(withClock(std::move(cfg))) {
+    if (broker_.config().storage) broker_.restore();
+  }
 
   BrokerConfig withClock(BrokerConfig cfg) {
     cfg.nowMs = [this] { return clock_.load(); };
@@ -104,26 +128,26 @@ class BrokerTest : public ::testing::Test {
 
   ConnectionKey connect(std::u16string clientId = {}, bool started = true,
                         std::shared_ptr<ConnectionCallbacks> callbacks = nullptr) {
-    ConnectionKey k = broker_.connect({std::move(clientId), {}, {}, u"vol", 1, std::move(callbacks)});
-    if (started) broker_.start(k);
+    ConnectionKey k = b().connect({std::move(clientId), {}, {}, u"vol", 1, std::move(callbacks)});
+    if (started) b().start(k);
     return k;
   }
   SessionKey session(const ConnectionKey& c, bool transacted = false,
                      std::shared_ptr<MessageSink> sink = nullptr) {
-    return broker_.createSession(c, transacted ? 1 : 4, transacted, std::move(sink));
+    return b().createSession(c, transacted ? 1 : 4, transacted, std::move(sink));
   }
   EndpointKey sender(const SessionKey& s, std::u16string q) {
-    return broker_.createProducer(s, false, queue(std::move(q)));
+    return b().createProducer(s, false, queue(std::move(q)));
   }
   EndpointKey publisher(const SessionKey& s, std::u16string t) {
-    return broker_.createProducer(s, true, topic(std::move(t)));
+    return b().createProducer(s, true, topic(std::move(t)));
   }
   EndpointKey receiver(const SessionKey& s, std::u16string q,
                        std::shared_ptr<const MessageFilter> filter = nullptr) {
     ConsumerSpec spec;
     spec.destination = queue(std::move(q));
     spec.filter = std::move(filter);
-    return broker_.createConsumer(s, spec);
+    return b().createConsumer(s, spec);
   }
   // Durable when `durable` names a subscription.
   EndpointKey subscriber(const SessionKey& s, std::u16string t, std::u16string durable = {},
@@ -132,12 +156,15 @@ class BrokerTest : public ::testing::Test {
     ConsumerSpec spec{durable.empty() ? ConsumerSpec::Subscriber : ConsumerSpec::Durable,
                       topic(std::move(t)), std::move(durable), std::move(selector),
                       std::move(filter)};
-    return broker_.createConsumer(s, spec);
+    return b().createConsumer(s, spec);
   }
-  SentMessage send(const EndpointKey& p, std::u16string body, int32_t priority = 4) {
-    return broker_.produce(p, std::nullopt, msg(std::move(body), priority));
+  SentMessage send(const EndpointKey& p, std::u16string body, int32_t priority = 4,
+                   int32_t mode = kNonPersistent) {
+    OutgoingMessage m = msg(std::move(body), priority);
+    m.deliveryMode = mode;
+    return b().produce(p, std::nullopt, std::move(m));
   }
-  std::optional<Delivery> take(const EndpointKey& c) { return broker_.receive(c, Wait::none()); }
+  std::optional<Delivery> take(const EndpointKey& c) { return b().receive(c, Wait::none()); }
   // The bodies of everything the consumer can take now; `flags` gets R
   // (redelivered) or - per message.
   std::u16string drain(const EndpointKey& c, std::u16string* flags = nullptr) {
@@ -149,8 +176,12 @@ class BrokerTest : public ::testing::Test {
     return out;
   }
 
+  // The broker the helpers above use: broker_, or the one a test restarted.
+  Broker& b() { return current_ ? *current_ : broker_; }
+
   std::atomic<int64_t> clock_{1'700'000'000'000};
   Broker broker_;
+  Broker* current_ = nullptr;
 };
 
 }  // namespace quorix::provider::test

@@ -16,6 +16,7 @@ TEST(ProviderOptions, DefaultsAreLoopbackVolInMemory) {
   EXPECT_EQ(o.endpoint, "giop:tcp:127.0.0.1:0");
   EXPECT_EQ(o.driver, "vol");
   EXPECT_TRUE(!o.persistent && o.nonPersistent && o.transactions && !o.testControl);
+  EXPECT_TRUE(o.store.empty() && o.groupCommit);
   EXPECT_EQ(o.pingIntervalSeconds, 10);
   EXPECT_EQ(o.maxMessageBytes, 64u << 20);
 }
@@ -27,7 +28,7 @@ TEST(ProviderOptions, EveryOptionInBothSpellings) {
                      "--max-queue-depth", "3", "--max-message-size=1048576",
                      "--callback-timeout", "0", "--test-control", "--verbose",
                      "--max-delivery-failures", "9", "--dead-letter-queue=dead",
-                     "--push-threads", "3"});
+                     "--push-threads", "3", "--store=/tmp/s.db", "--no-group-commit"});
   EXPECT_EQ(o.endpoint, "giop:tcp:127.0.0.1:5000");
   EXPECT_EQ(o.iorFile, "/tmp/x.ior");
   EXPECT_EQ(o.driver, "MQ");
@@ -42,7 +43,11 @@ TEST(ProviderOptions, EveryOptionInBothSpellings) {
   EXPECT_EQ(o.maxDeliveryFailures, 9u);
   EXPECT_EQ(o.deadLetterQueue, "dead");
   EXPECT_EQ(o.pushThreads, 3u);
+  EXPECT_EQ(o.store, "/tmp/s.db");
+  EXPECT_FALSE(o.groupCommit);
   EXPECT_FALSE(parse({"--persistent", "--no-persistent"}).persistent);  // the last one wins
+  EXPECT_TRUE(parse({"--store", "s.db"}).persistent);  // a store keeps what it claims
+  EXPECT_TRUE(parse({"--no-persistent", "--persistent", "--store", "s.db"}).persistent);
 }
 
 TEST(ProviderOptions, UnixSocketBesideLoopbackOnly) {
@@ -85,7 +90,9 @@ TEST(ProviderOptions, RefusalsNameTheProblem) {
            {{"--max-delivery-failures", "0"}, "not a count from 1 to 1000000"},
            {{"--dead-letter-queue", ""}, "an empty queue name"},
            {{"--push-threads", "0"}, "not a count from 1 to 1024"},
-           {{"--push-threads", "100000"}, "not a count from 1 to 1024"}}) {
+           {{"--push-threads", "100000"}, "not a count from 1 to 1024"},
+           {{"--store", ""}, "an empty file name"},
+           {{"--store", "s.db", "--no-persistent"}, "--no-persistent contradicts --store"}}) {
     ParsedOptions p = parseOptions(c.args);
     ASSERT_TRUE(std::holds_alternative<OptionError>(p)) << c.args[0];
     EXPECT_NE(std::get<OptionError>(p).message.find(c.message), std::string::npos)

@@ -72,9 +72,19 @@ INSTANTIATE_TEST_SUITE_P(Comparison, Evaluates, ::testing::Values(
     Row{u"s = 'Hello'", T::F}, Row{u"q = 'it''s'", T::T}, Row{u"e = ''", T::T},
     Row{u"b = TRUE", T::T}, Row{u"b <> FALSE", T::T}, Row{u"f = TRUE", T::F},
     Row{u"b", T::T}, Row{u"f", T::F},
-    // Values of unlike types do not compare: unknown, never an error.
-    Row{u"s = 1", T::U}, Row{u"i = '10'", T::U}, Row{u"b = 1", T::U}, Row{u"s > i", T::U},
-    Row{u"b > f", T::U}, Row{u"i", T::U}, Row{u"s", T::U}));
+    // A value that is not a boolean is no condition.
+    Row{u"i", T::U}, Row{u"s", T::U}));
+
+// Values of unlike types, and strings or booleans in order, are FALSE under every
+// operator (so their negation selects); only a NULL operand makes a comparison unknown.
+INSTANTIATE_TEST_SUITE_P(UnlikeTypes, Evaluates, ::testing::Values(
+    Row{u"s = 17", T::F}, Row{u"17 = s", T::F}, Row{u"s <> 17", T::F}, Row{u"i = '10'", T::F},
+    Row{u"i <> '10'", T::F}, Row{u"b = 1", T::F}, Row{u"d = b", T::F}, Row{u"b = 'true'", T::F},
+    Row{u"(i = 10) = 1", T::F}, Row{u"s > i", T::F}, Row{u"s <= i", T::F}, Row{u"s > e", T::F},
+    Row{u"b > f", T::F}, Row{u"b <= f", T::F}, Row{u"s BETWEEN 1 AND 2", T::F},
+    Row{u"s NOT BETWEEN 1 AND 2", T::F}, Row{u"NOT (s = 17) AND i = 10", T::T},
+    Row{u"nope = 's'", T::U}, Row{u"nope <> 1", T::U}, Row{u"s = nope", T::U},
+    Row{u"nope > b", T::U}));
 
 INSTANTIATE_TEST_SUITE_P(ThreeValuedLogic, Evaluates, ::testing::Values(
     Row{u"nope = 1", T::U}, Row{u"NOT nope = 1", T::U}, Row{u"nope", T::U},
@@ -112,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Between, Evaluates, ::testing::Values(
     Row{u"nope BETWEEN 1 AND 2", T::U}, Row{u"nope NOT BETWEEN 1 AND 2", T::U},
     Row{u"i BETWEEN nope AND 20", T::U}, Row{u"i BETWEEN nope AND 5", T::F},
     Row{u"i NOT BETWEEN nope AND 5", T::T}, Row{u"i NOT BETWEEN nope AND 20", T::U},
-    Row{u"s BETWEEN 1 AND 2", T::U}, Row{u"nan BETWEEN 1 AND 2", T::F},
+    Row{u"nan BETWEEN 1 AND 2", T::F},
     Row{u"nan NOT BETWEEN 1 AND 2", T::F}));
 
 INSTANTIATE_TEST_SUITE_P(In, Evaluates, ::testing::Values(
