@@ -11,14 +11,22 @@ namespace quorix::provider {
 std::string usage() {
   return
       "usage: quorix-provider [options]\n"
-      "  --endpoint ENDPOINT      where to listen (default giop:tcp:127.0.0.1:0)\n"
+      "  --endpoint ENDPOINT      where to listen (repeatable; default giop:tcp:127.0.0.1:0,\n"
+      "                           or giop:ssl:127.0.0.1:0 with TLS)\n"
       "  --ior-file PATH          also write the Provider reference to PATH\n"
       "  --driver NAME            driver name clients must ask for (default vol)\n"
       "  --persistent             claim persistent delivery (nothing is stored on disk)\n"
       "  --no-persistent          refuse persistent messages (the default)\n"
       "  --no-nonpersistent       refuse non-persistent messages\n"
       "  --no-tx                  refuse transacted sessions\n"
-      "  --user NAME:PASSWORD     accept these credentials (repeatable; default: any)\n"
+      "  --user NAME:PASSWORD     accept these credentials (repeatable; default: any);\n"
+      "                           for tests: the password shows on the command line\n"
+      "  --users FILE             accept the NAME:HASH lines of FILE (crypt(3) hashes)\n"
+      "  --hash-password          print a hash of the password read from standard input\n"
+      "  --tls-cert FILE          TLS: the provider's certificate chain (PEM)\n"
+      "  --tls-key FILE           TLS: its private key (PEM, not encrypted)\n"
+      "  --tls-ca FILE            TLS: the CAs of client certificates (default: the system's)\n"
+      "  --tls-require-client-cert  TLS: refuse clients without a certificate\n"
       "  --ping-interval SECONDS  ping clients this often, 0 disables (default 10)\n"
       "  --max-queue-depth N      refuse sends to a queue holding N messages\n"
       "  --max-message-size BYTES largest message accepted (default 67108864)\n"
@@ -65,8 +73,24 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
   using Setter = std::function<std::string(const std::string&)>;  // "" when accepted
   const std::map<std::string, Setter> withValue = {
       {"--endpoint", [&](const std::string& v) {
-         o.endpoint = v;
+         o.endpoints.push_back(v);
          return v.empty() ? "an empty endpoint" : "";
+       }},
+      {"--users", [&](const std::string& v) {
+         o.usersFile = v;
+         return v.empty() ? "an empty file name" : "";
+       }},
+      {"--tls-cert", [&](const std::string& v) {
+         o.tlsCert = v;
+         return v.empty() ? "an empty file name" : "";
+       }},
+      {"--tls-key", [&](const std::string& v) {
+         o.tlsKey = v;
+         return v.empty() ? "an empty file name" : "";
+       }},
+      {"--tls-ca", [&](const std::string& v) {
+         o.tlsCa = v;
+         return v.empty() ? "an empty file name" : "";
        }},
       {"--ior-file", [&](const std::string& v) {
          o.iorFile = v;
@@ -121,6 +145,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       {"--no-tx", [&] { o.transactions = false; }},
       {"--test-control", [&] { o.testControl = true; }},
       {"--verbose", [&] { o.verbose = true; }},
+      {"--tls-require-client-cert", [&] { o.tlsRequireClientCert = true; }},
+      {"--hash-password", [&] { o.hashPassword = true; }},
   };
 
   for (size_t i = 0; i < args.size(); ++i) {
@@ -146,7 +172,32 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     if (std::string why = s->second(value); !why.empty())
       return OptionError{name + " " + value + ": " + why};
   }
+  if (o.tlsCert.empty() != o.tlsKey.empty()) return OptionError{"--tls-cert and --tls-key go together"};
+  if (!tlsOn(o) && (!o.tlsCa.empty() || o.tlsRequireClientCert))
+    return OptionError{"--tls-ca and --tls-require-client-cert need --tls-cert and --tls-key"};
+  bool sslEndpoint = false;
+  for (const std::string& e : o.endpoints) {
+    if (e.rfind("giop:ssl:", 0) != 0) continue;
+    if (!tlsOn(o)) return OptionError{"--endpoint " + e + ": needs --tls-cert and --tls-key"};
+    sslEndpoint = true;
+  }
+  if (tlsOn(o) && !o.endpoints.empty() && !sslEndpoint)
+    return OptionError{"--tls-cert: no giop:ssl endpoint among the --endpoint options"};
   return o;
+}
+
+bool tlsOn(const Options& o) { return !o.tlsCert.empty(); }
+
+std::vector<std::string> listenEndpoints(const Options& o) {
+  if (!o.endpoints.empty()) return o.endpoints;
+  return {tlsOn(o) ? "giop:ssl:127.0.0.1:0" : "giop:tcp:127.0.0.1:0"};
+}
+
+bool tlsOnly(const Options& o) {
+  if (!tlsOn(o)) return false;
+  for (const std::string& e : listenEndpoints(o))
+    if (e.rfind("giop:ssl:", 0) != 0) return false;
+  return true;
 }
 
 }  // namespace quorix::provider

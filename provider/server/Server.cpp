@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "control/CallLog.h"
 #include "control/TestControl.h"
@@ -18,7 +20,10 @@
 #include "core/Periodic.h"
 #include "core/Pinger.h"
 #include "core/Text.h"
+#include "server/Addresses.h"
+#include "server/Credentials.h"
 #include "server/ProviderServant.h"
+#include "server/TlsContext.h"
 
 namespace quorix::provider {
 namespace {
@@ -51,13 +56,17 @@ bool writeAtomically(const std::string& path, const std::string& text) {
   return true;
 }
 
-BrokerConfig brokerConfig(const Options& o) {
+BrokerConfig brokerConfig(const Options& o, std::shared_ptr<const Credentials> credentials) {
   BrokerConfig c;
   c.driver = fromUtf8(o.driver);
   c.supportsPersistent = o.persistent;
   c.supportsNonPersistent = o.nonPersistent;
   c.supportsTransactions = o.transactions;
-  for (auto& [user, password] : o.users) c.users.emplace_back(fromUtf8(user), fromUtf8(password));
+  if (!credentials->empty()) {
+    c.authenticate = [credentials](const std::u16string& user, const std::u16string& password) {
+      return credentials->accepts(toUtf8(user), toUtf8(password));
+    };
+  }
   c.maxQueueDepth = o.maxQueueDepth;
   c.maxDeliveryFailures = o.maxDeliveryFailures;
   c.deadLetterQueue = fromUtf8(o.deadLetterQueue);
@@ -104,12 +113,20 @@ constexpr std::chrono::seconds kSweepInterval{1};
 // Owns the ORB for the server's lifetime: shut down and destroyed on every path.
 class OrbHolder {
  public:
-  explicit OrbHolder(const Options& o) {
-    std::string size = std::to_string(o.maxMessageBytes);
-    const char* argv[] = {"quorix-provider", "-ORBendPoint", o.endpoint.c_str(),
-                          "-ORBgiopMaxMsgSize", size.c_str(), nullptr};
-    int argc = 5;
-    orb_ = CORBA::ORB_init(argc, const_cast<char**>(argv));
+  OrbHolder(const Options& o, const TlsSettings* tls) {
+    std::vector<std::string> args = {"quorix-provider", "-ORBgiopMaxMsgSize",
+                                     std::to_string(o.maxMessageBytes)};
+    for (const std::string& e : listenEndpoints(o)) args.insert(args.end(), {"-ORBendPoint", e});
+    // Clients are called back over what the provider offers: TLS only when
+    // it listens on TLS only, never TLS when it has no certificate to show.
+    const char* callbackRule = tlsOnly(o) ? "* ssl" : tls ? "* unix,ssl,tcp" : "* unix,tcp";
+    args.insert(args.end(), {"-ORBclientTransportRule", callbackRule});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int argc = static_cast<int>(args.size());
+    installTls(tls);
+    orb_ = CORBA::ORB_init(argc, argv.data());
   }
   ~OrbHolder() {
     try {
@@ -133,7 +150,23 @@ void blockStopSignals() {
 }
 
 int runServer(const Options& o) {
-  Broker broker(brokerConfig(o));
+  auto credentials = std::make_shared<Credentials>();
+  for (auto& [user, password] : o.users) credentials->addPlain(user, password);
+  if (!o.usersFile.empty()) {
+    if (std::string why = credentials->addFile(o.usersFile); !why.empty()) {
+      std::cerr << "quorix-provider: --users " << why << std::endl;
+      return 2;
+    }
+  }
+  std::optional<TlsSettings> tls;
+  if (tlsOn(o)) {
+    tls = TlsSettings{o.tlsCert, o.tlsKey, o.tlsCa, o.tlsRequireClientCert};
+    if (std::string why = checkTls(*tls); !why.empty()) {
+      std::cerr << "quorix-provider: " << why << std::endl;
+      return 2;
+    }
+  }
+  Broker broker(brokerConfig(o, credentials));
   Pinger pinger(broker, std::chrono::milliseconds(static_cast<int64_t>(o.pingIntervalSeconds * 1000)));
   Periodic sweeper(kSweepInterval, [&broker] { broker.sweep(); });
   std::optional<StopDeadline> deadline;  // outlives the ORB below
@@ -143,9 +176,10 @@ int runServer(const Options& o) {
   settings.testControl = o.testControl;
   settings.verbose = o.verbose;
   settings.callbackTimeoutMs = static_cast<uint32_t>(o.callbackTimeoutSeconds * 1000);
+  settings.callbacksOverTlsOnly = tlsOnly(o);
   ProviderServant servant(broker, log, control, settings);
   try {
-    OrbHolder holder(o);
+    OrbHolder holder(o, tls ? &*tls : nullptr);
     CORBA::Object_var rootObj = holder.orb()->resolve_initial_references("RootPOA");
     PortableServer::POA_var poa = PortableServer::POA::_narrow(rootObj);
     PortableServer::ObjectId_var oid = poa->activate_object(&servant);
@@ -153,6 +187,8 @@ int runServer(const Options& o) {
     PortableServer::POAManager_var manager = poa->the_POAManager();
     manager->activate();
 
+    for (const std::string& address : addressesOf(ref))
+      std::cerr << "quorix-provider: listening on " << address << std::endl;
     CORBA::String_var ior = holder.orb()->object_to_string(ref);
     if (!o.iorFile.empty() && !writeAtomically(o.iorFile, ior.in())) {
       std::cerr << "quorix-provider: cannot write " << o.iorFile << std::endl;
