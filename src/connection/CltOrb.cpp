@@ -1,8 +1,12 @@
 #include "connection/CltOrb.h"
 
+#include "connection/TlsTransport.h"
+
 namespace jms {
 
 CltOrb::CltOrb() {
+    // The SSL transport joins the broker when it starts, or never.
+    tls::prepareTransport();
     int argc = 0;
     orb_ = CORBA::ORB_init(argc, nullptr);
     CORBA::Object_var poa = orb_->resolve_initial_references("RootPOA");
