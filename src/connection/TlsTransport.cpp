@@ -30,10 +30,18 @@ int onVerify(int ok, X509_STORE_CTX* store) {
     return ok;
 }
 
+// OpenSSL 3.0 has no name for TLS 1.3's certificate_required alert.
+std::string alertName(int value) {
+    constexpr int certificateRequired = 116;
+    if ((value & 0xff) == certificateRequired) return "certificate required";
+    const std::string name = SSL_alert_desc_string_long(value);
+    return name == "unknown" ? "number " + std::to_string(value & 0xff) : name;
+}
+
 void onInfo(const SSL*, int where, int value) {
     // Only fatal alerts end a handshake; a warning is a normal close.
     if ((where & SSL_CB_ALERT) && (where & SSL_CB_READ) && SSL_alert_type_string(value)[0] == 'F')
-        record(std::string("the provider sent alert \"") + SSL_alert_desc_string_long(value) + "\"");
+        record("the provider sent alert \"" + alertName(value) + "\"");
 }
 
 // Never prompts on a terminal: an encrypted key without sslKeyPassword fails.

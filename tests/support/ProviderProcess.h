@@ -5,6 +5,7 @@
 //   qjms::test::ProviderProcess provider;                 // --test-control on
 //   std::string ref = provider.iorFile();                 // for ImplDepFactory
 //   qjms::test::ProviderProcess plain({"--no-tx"}, false); // no test control
+// It listens on giop:tcp:127.0.0.1:0 unless the arguments name an --endpoint.
 #include <sys/types.h>
 
 #include <chrono>
