@@ -95,15 +95,18 @@ class Tls : public ::testing::Test {
 std::string Tls::dir_;
 
 TEST_F(Tls, MessagesPushesAndPasswordsTravelOverTls) {
-  ProviderProcess provider(tlsArgs({"--users", path("users")}), false);
+  ProviderProcess provider(tlsArgs({"--users", path("users"), "--user", "tester:plain"}), false);
   EXPECT_EQ(provider.log().find("giop:tcp"), std::string::npos) << provider.log();
+  EXPECT_NE(provider.log().find("warning: --user shows its password"), std::string::npos);
   struct Case {
     std::string user, password, outcome;
   };
   for (const Case& c : std::vector<Case>{{"alice", "s3cret", "ok"},
                                          {"alice", "s3cre", kRefused},
                                          {"alice", "s3cret\n", kRefused},
-                                         {"mallory", "s3cret", kRefused}})
+                                         {"mallory", "s3cret", kRefused},
+                                         {"tester", "plain", "ok"},
+                                         {"tester", "s3cret", kRefused}})
     EXPECT_EQ(client(provider, trusting("ca.pem"), c.user, c.password), c.outcome) << c.user;
 }
 
