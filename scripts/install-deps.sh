@@ -3,8 +3,8 @@
 # safe to run again (does nothing when everything is present).
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config git
-          libomniorb4-dev omniidl omniorb
-          libsqlite3-dev
+          libomniorb4-dev omniidl omniorb libssl-dev
+          libsqlite3-dev libcrypt-dev openssl
           libgtest-dev libgmock-dev libbenchmark-dev valgrind
           libcli11-dev nlohmann-json3-dev gcovr)
 missing=()

@@ -17,8 +17,9 @@ struct BrokerConfig {
   bool supportsPersistent = false;
   bool supportsNonPersistent = true;
   bool supportsTransactions = true;
-  // (name, password) pairs; empty means any credentials are accepted.
-  std::vector<std::pair<std::u16string, std::u16string>> users;
+  // Whether a user name and password may connect; null: any may. Called
+  // without the broker's lock (a password hash takes its time) from any thread.
+  std::function<bool(const std::u16string& user, const std::u16string& password)> authenticate;
   size_t maxQueueDepth = 0;  // 0: unlimited
   // A message whose push failed this often goes to the dead-letter queue.
   uint32_t maxDeliveryFailures = 5;

@@ -11,10 +11,12 @@ namespace quorix::provider {
 std::string usage() {
   return
       "usage: quorix-provider [options]\n"
-      "  --endpoint ENDPOINT      where to listen (default giop:tcp:127.0.0.1:0)\n"
+      "  --endpoint ENDPOINT      where to listen (repeatable; default giop:tcp:127.0.0.1:0,\n"
+      "                           or giop:ssl:127.0.0.1:0 with TLS)\n"
       "  --unix-socket PATH       also listen on this Unix-domain socket (default: on, in\n"
-      "                           omniORB's directory, while the endpoint is on loopback)\n"
-      "  --no-unix-socket         listen on the TCP endpoint only\n"
+      "                           omniORB's directory, while every endpoint is loopback TCP\n"
+      "                           and TLS is off)\n"
+      "  --no-unix-socket         listen on the TCP endpoints only\n"
       "  --ior-file PATH          also write the Provider reference to PATH\n"
       "  --driver NAME            driver name clients must ask for (default vol)\n"
       "  --store PATH             keep persistent messages, durable subscriptions and\n"
@@ -32,7 +34,14 @@ std::string usage() {
       "  --no-persistent          refuse persistent messages (the default without --store)\n"
       "  --no-nonpersistent       refuse non-persistent messages\n"
       "  --no-tx                  refuse transacted sessions\n"
-      "  --user NAME:PASSWORD     accept these credentials (repeatable; default: any)\n"
+      "  --user NAME:PASSWORD     accept these credentials (repeatable; default: any);\n"
+      "                           for tests: the password shows on the command line\n"
+      "  --users FILE             accept the NAME:HASH lines of FILE (crypt(3) hashes)\n"
+      "  --hash-password          print a hash of the password read from standard input\n"
+      "  --tls-cert FILE          TLS: the provider's certificate chain (PEM)\n"
+      "  --tls-key FILE           TLS: its private key (PEM, not encrypted)\n"
+      "  --tls-ca FILE            TLS: the CAs of client certificates (default: the system's)\n"
+      "  --tls-require-client-cert  TLS: refuse clients without a certificate\n"
       "  --ping-interval SECONDS  ping clients this often, 0 disables (default 10)\n"
       "  --max-queue-depth N      refuse sends to a queue holding N messages\n"
       "  --max-message-size BYTES largest message accepted (default 67108864)\n"
@@ -82,8 +91,13 @@ bool loopbackTcp(const std::string& endpoint) {
 }  // namespace
 
 std::string unixEndpoint(const Options& o) {
-  if (o.unixMode == Options::Unix::Off || (o.unixMode == Options::Unix::Auto && !loopbackTcp(o.endpoint)))
-    return "";
+  if (o.unixMode == Options::Unix::Off) return "";
+  if (o.unixMode == Options::Unix::Auto) {
+    // A clear-text path beside TLS would defeat it; beside a reachable endpoint it buys nothing.
+    if (tlsOn(o)) return "";
+    for (const std::string& e : listenEndpoints(o))
+      if (!loopbackTcp(e)) return "";
+  }
   return "giop:unix:" + o.unixSocket;
 }
 
@@ -93,13 +107,29 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
   using Setter = std::function<std::string(const std::string&)>;  // "" when accepted
   const std::map<std::string, Setter> withValue = {
       {"--endpoint", [&](const std::string& v) {
-         o.endpoint = v;
+         o.endpoints.push_back(v);
          return v.empty() ? "an empty endpoint" : "";
        }},
       {"--unix-socket", [&](const std::string& v) {
          o.unixMode = Options::Unix::On;
          o.unixSocket = v;
          return v.empty() ? "an empty socket path" : "";
+       }},
+      {"--users", [&](const std::string& v) {
+         o.usersFile = v;
+         return v.empty() ? "an empty file name" : "";
+       }},
+      {"--tls-cert", [&](const std::string& v) {
+         o.tlsCert = v;
+         return v.empty() ? "an empty file name" : "";
+       }},
+      {"--tls-key", [&](const std::string& v) {
+         o.tlsKey = v;
+         return v.empty() ? "an empty file name" : "";
+       }},
+      {"--tls-ca", [&](const std::string& v) {
+         o.tlsCa = v;
+         return v.empty() ? "an empty file name" : "";
        }},
       {"--ior-file", [&](const std::string& v) {
          o.iorFile = v;
@@ -166,6 +196,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       {"--no-unix-socket", [&] { o.unixMode = Options::Unix::Off; }},
       {"--test-control", [&] { o.testControl = true; }},
       {"--verbose", [&] { o.verbose = true; }},
+      {"--tls-require-client-cert", [&] { o.tlsRequireClientCert = true; }},
+      {"--hash-password", [&] { o.hashPassword = true; }},
   };
 
   for (size_t i = 0; i < args.size(); ++i) {
@@ -195,7 +227,32 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     if (refusePersistent) return OptionError{"--no-persistent contradicts --store"};
     o.persistent = true;
   }
+  if (o.tlsCert.empty() != o.tlsKey.empty()) return OptionError{"--tls-cert and --tls-key go together"};
+  if (!tlsOn(o) && (!o.tlsCa.empty() || o.tlsRequireClientCert))
+    return OptionError{"--tls-ca and --tls-require-client-cert need --tls-cert and --tls-key"};
+  bool sslEndpoint = false;
+  for (const std::string& e : o.endpoints) {
+    if (e.rfind("giop:ssl:", 0) != 0) continue;
+    if (!tlsOn(o)) return OptionError{"--endpoint " + e + ": needs --tls-cert and --tls-key"};
+    sslEndpoint = true;
+  }
+  if (tlsOn(o) && !o.endpoints.empty() && !sslEndpoint)
+    return OptionError{"--tls-cert: no giop:ssl endpoint among the --endpoint options"};
   return o;
+}
+
+bool tlsOn(const Options& o) { return !o.tlsCert.empty(); }
+
+std::vector<std::string> listenEndpoints(const Options& o) {
+  if (!o.endpoints.empty()) return o.endpoints;
+  return {tlsOn(o) ? "giop:ssl:127.0.0.1:0" : "giop:tcp:127.0.0.1:0"};
+}
+
+bool tlsOnly(const Options& o) {
+  if (!tlsOn(o)) return false;
+  for (const std::string& e : listenEndpoints(o))
+    if (e.rfind("giop:ssl:", 0) != 0) return false;
+  return true;
 }
 
 }  // namespace quorix::provider

@@ -10,13 +10,19 @@
 namespace quorix::provider {
 
 struct Options {
-  std::string endpoint = "giop:tcp:127.0.0.1:0";
+  // Where to listen; none given: giop:ssl:127.0.0.1:0 with TLS, else giop:tcp:127.0.0.1:0.
+  std::vector<std::string> endpoints;
   std::string iorFile;  // empty: standard output only
   std::string driver = "vol";
   bool persistent = false;
   bool nonPersistent = true;
   bool transactions = true;
-  std::vector<std::pair<std::string, std::string>> users;
+  std::vector<std::pair<std::string, std::string>> users;  // NAME:PASSWORD in clear text
+  std::string usersFile;                                   // NAME:HASH lines
+  // TLS is on when a certificate and its key are given.
+  std::string tlsCert, tlsKey, tlsCa;
+  bool tlsRequireClientCert = false;
+  bool hashPassword = false;  // only print a hash of the password on standard input
   double pingIntervalSeconds = 10;  // 0: no pings
   size_t maxQueueDepth = 0;         // 0: unlimited
   bool testControl = false;
@@ -44,7 +50,12 @@ using ParsedOptions = std::variant<Options, HelpRequested, OptionError>;
 ParsedOptions parseOptions(const std::vector<std::string>& args);  // without the program name
 std::string usage();
 
-// The Unix-domain endpoint to listen on beside `endpoint` ("giop:unix:..."),
+bool tlsOn(const Options& o);
+// The endpoints to listen on, the default when none was given.
+std::vector<std::string> listenEndpoints(const Options& o);
+// No endpoint but TLS ones: clients are called back over TLS only.
+bool tlsOnly(const Options& o);
+// The Unix-domain endpoint to listen on beside the others ("giop:unix:..."),
 // or "" for none.
 std::string unixEndpoint(const Options& options);
 

@@ -2,6 +2,7 @@
 #include "server/ProviderServant.h"
 
 #include "core/Text.h"
+#include "server/Addresses.h"
 #include "server/ClientCallbacks.h"
 #include "server/Render.h"
 #include "server/WireErrors.h"
@@ -39,6 +40,10 @@ wire::ConnectionID* ProviderServant::createConnection(
            render::metaData(client);
   };
   return run("createConnection", render, [&] {
+    if (settings_.callbacksOverTlsOnly && !CORBA::is_nil(listener) && !offersTls(listener))
+      fail(ErrorKind::Sec,
+           u"this provider calls clients back over TLS only, and the connection's callback "
+           u"object offers no TLS endpoint");
     ConnectRequest r;
     r.clientId = textOrEmpty(clientID);
     r.user = textOrEmpty(username);

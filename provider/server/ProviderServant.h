@@ -26,6 +26,7 @@ struct ServantSettings {
   bool testControl = false;
   bool verbose = false;
   uint32_t callbackTimeoutMs = 0;  // limit on each call to a client's listener
+  bool callbacksOverTlsOnly = false;  // refuse clients whose listener offers no TLS
 };
 
 class ProviderServant : public POA_zorvane::velt::quorix::corba::jmsServer::Provider {

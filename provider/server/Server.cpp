@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,11 +21,14 @@
 #include "core/Pinger.h"
 #include "core/SqliteStorage.h"
 #include "core/Text.h"
+#include "server/Addresses.h"
+#include "server/Credentials.h"
 #include "server/ProviderServant.h"
 #include "server/StoredPayload.h"
 
 // After the broker's own headers, which it needs.
 #include <omniORB4/internal/objectAdapter.h>
+#include "server/TlsContext.h"
 
 namespace quorix::provider {
 namespace {
@@ -57,7 +61,8 @@ bool writeAtomically(const std::string& path, const std::string& text) {
   return true;
 }
 
-BrokerConfig brokerConfig(const Options& o, std::shared_ptr<Storage> storage) {
+BrokerConfig brokerConfig(const Options& o, std::shared_ptr<Storage> storage,
+                          std::shared_ptr<const Credentials> credentials) {
   BrokerConfig c;
   c.storage = std::move(storage);
   if (c.storage) c.codec = std::make_shared<StoredPayloadCodec>();
@@ -66,7 +71,11 @@ BrokerConfig brokerConfig(const Options& o, std::shared_ptr<Storage> storage) {
   c.supportsPersistent = o.persistent;
   c.supportsNonPersistent = o.nonPersistent;
   c.supportsTransactions = o.transactions;
-  for (auto& [user, password] : o.users) c.users.emplace_back(fromUtf8(user), fromUtf8(password));
+  if (!credentials->empty()) {
+    c.authenticate = [credentials](const std::u16string& user, const std::u16string& password) {
+      return credentials->accepts(toUtf8(user), toUtf8(password));
+    };
+  }
   c.maxQueueDepth = o.maxQueueDepth;
   c.maxDeliveryFailures = o.maxDeliveryFailures;
   c.deadLetterQueue = fromUtf8(o.deadLetterQueue);
@@ -121,15 +130,22 @@ constexpr std::chrono::seconds kSweepInterval{1};
 // Owns the ORB for the server's lifetime: shut down and destroyed on every path.
 class OrbHolder {
  public:
-  explicit OrbHolder(const Options& o) {
-    std::string size = std::to_string(o.maxMessageBytes);
-    const std::string unixSocket = unixEndpoint(o);
-    std::vector<const char*> argv = {"quorix-provider", "-ORBendPoint", o.endpoint.c_str(),
-                                     "-ORBgiopMaxMsgSize", size.c_str()};
-    if (!unixSocket.empty()) argv.insert(argv.end(), {"-ORBendPoint", unixSocket.c_str()});
-    int argc = static_cast<int>(argv.size());
+  OrbHolder(const Options& o, const TlsSettings* tls) {
+    std::vector<std::string> args = {"quorix-provider", "-ORBgiopMaxMsgSize",
+                                     std::to_string(o.maxMessageBytes)};
+    for (const std::string& e : listenEndpoints(o)) args.insert(args.end(), {"-ORBendPoint", e});
+    if (const std::string unixSocket = unixEndpoint(o); !unixSocket.empty())
+      args.insert(args.end(), {"-ORBendPoint", unixSocket});
+    // Clients are called back over what the provider offers: TLS only when
+    // it listens on TLS only, never TLS when it has no certificate to show.
+    const char* callbackRule = tlsOnly(o) ? "* ssl" : tls ? "* unix,ssl,tcp" : "* unix,tcp";
+    args.insert(args.end(), {"-ORBclientTransportRule", callbackRule});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    orb_ = CORBA::ORB_init(argc, const_cast<char**>(argv.data()));
+    int argc = static_cast<int>(args.size());
+    installTls(tls);
+    orb_ = CORBA::ORB_init(argc, argv.data());
   }
   ~OrbHolder() {
     try {
@@ -163,6 +179,22 @@ void blockStopSignals() {
 }
 
 int runServer(const Options& o) {
+  auto credentials = std::make_shared<Credentials>();
+  for (auto& [user, password] : o.users) credentials->addPlain(user, password);
+  if (!o.usersFile.empty()) {
+    if (std::string why = credentials->addFile(o.usersFile); !why.empty()) {
+      std::cerr << "quorix-provider: --users " << why << std::endl;
+      return 2;
+    }
+  }
+  std::optional<TlsSettings> tls;
+  if (tlsOn(o)) {
+    tls = TlsSettings{o.tlsCert, o.tlsKey, o.tlsCa, o.tlsRequireClientCert};
+    if (std::string why = checkTls(*tls); !why.empty()) {
+      std::cerr << "quorix-provider: " << why << std::endl;
+      return 2;
+    }
+  }
   // Checked before anything starts; a file refused is left as it was.
   std::shared_ptr<Storage> storage;
   if (!o.store.empty()) {
@@ -172,7 +204,7 @@ int runServer(const Options& o) {
       return refuseStore(e);
     }
   }
-  Broker broker(brokerConfig(o, storage));
+  Broker broker(brokerConfig(o, storage, credentials));
   Pinger pinger(broker, std::chrono::milliseconds(static_cast<int64_t>(o.pingIntervalSeconds * 1000)));
   Periodic sweeper(kSweepInterval, [&broker] { broker.sweep(); });
   std::optional<StopDeadline> deadline;  // outlives the ORB below
@@ -182,9 +214,10 @@ int runServer(const Options& o) {
   settings.testControl = o.testControl;
   settings.verbose = o.verbose;
   settings.callbackTimeoutMs = static_cast<uint32_t>(o.callbackTimeoutSeconds * 1000);
+  settings.callbacksOverTlsOnly = tlsOnly(o);
   ProviderServant servant(broker, log, control, settings);
   try {
-    OrbHolder holder(o);
+    OrbHolder holder(o, tls ? &*tls : nullptr);
     // Kept messages are read back through the ORB's marshalling.
     try {
       broker.restore();
@@ -201,6 +234,8 @@ int runServer(const Options& o) {
     manager->activate();
     const std::string socketFile = unixSocketFile();
 
+    for (const std::string& address : addressesOf(ref))
+      std::cerr << "quorix-provider: listening on " << address << std::endl;
     CORBA::String_var ior = holder.orb()->object_to_string(ref);
     if (!o.iorFile.empty() && !writeAtomically(o.iorFile, ior.in())) {
       std::cerr << "quorix-provider: cannot write " << o.iorFile << std::endl;

@@ -6,6 +6,8 @@
 
 #include <omniORB4/internal/objectAdapter.h>
 
+#include "connection/TlsTransport.h"
+
 namespace jms {
 
 namespace {
@@ -63,6 +65,8 @@ void rememberSocket() {
 }  // namespace
 
 CltOrb::CltOrb() {
+    // The SSL transport joins the broker when it starts, or never.
+    tls::prepareTransport();
     int argc = 0;
     orb_ = CORBA::ORB_init(argc, nullptr);
     // Endpoints open when the root POA is first resolved; a process that

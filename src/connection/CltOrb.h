@@ -11,7 +11,9 @@ namespace jms {
 /// still use the broker while static objects are torn down).
 ///
 /// The broker is started with no arguments; omniORB still reads its own
-/// configuration (OMNIORB_CONFIG, ORBxxx environment variables).
+/// configuration (OMNIORB_CONFIG, ORBxxx environment variables), its SSL
+/// settings included: the SSL transport is always there, so a provider
+/// reference that offers TLS is reached over TLS (see TlsTransport.h).
 class CltOrb {
 public:
     /// Builds the broker on the first call. A broker failure raises the

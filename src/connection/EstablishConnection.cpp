@@ -4,6 +4,7 @@
 #include "connection/CallBounds.h"
 #include "connection/CltConnection.h"
 #include "connection/CltOrb.h"
+#include "connection/TlsTransport.h"
 #include "idl/WireText.h"
 #include "idl/WireValues.h"
 
@@ -28,6 +29,12 @@ wire::ConnectionMetaData clientMetaData() {
     md.supportsTxSessions = 0;
     md.driverName = toCorbaWString(WString());
     return md;
+}
+
+// An unreachable provider; the reason of a failed TLS handshake where the
+// transport gave one.
+JMSException unreachable(pcall::NoOwner&) {
+    return JMSException(u"SystemException: " + tls::FailureWatch::cause(), errCreate);
 }
 
 }  // namespace
@@ -63,8 +70,9 @@ void CltConnection::establishConnection(Provider_ptr provider, const WString& us
                                        {Exc::BadState, pcall::reason(errCreate)},
                                        {Exc::Sec, pcall::reason(errCreate)},
                                        {Exc::Resource, pcall::reason(errCreate)},
-                                       {Exc::System, pcall::reason(errCreate)}},
+                                       {Exc::System, pcall::delegate(unreachable)}},
                                       {pcall::retryResource}};
+    const tls::FailureWatch handshakes;
     wire::ConnectionMetaData_var providerMetaData;
     connectionID_ = table.call([&] {
         return provider_->createConnection(providerMetaData.out(), listener_.reference(),

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,7 +89,9 @@ std::string makeTempDir() {
 ProviderProcess::ProviderProcess(std::vector<std::string> extraArgs, bool testControl,
                                  std::chrono::milliseconds startTimeout)
     : dir_(makeTempDir()), iorFile_(dir_ + "/provider.ior") {
-  std::vector<std::string> args = {"--endpoint", "giop:tcp:127.0.0.1:0", "--ior-file", iorFile_};
+  std::vector<std::string> args = {"--ior-file", iorFile_};
+  if (std::find(extraArgs.begin(), extraArgs.end(), "--endpoint") == extraArgs.end())
+    args.insert(args.end(), {"--endpoint", "giop:tcp:127.0.0.1:0"});
   if (testControl) args.push_back("--test-control");
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   pid_ = spawn(args, dir_ + "/stdout", dir_ + "/stderr");

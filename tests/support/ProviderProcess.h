@@ -6,6 +6,7 @@
 //   std::string ref = provider.iorFile();                 // for ImplDepFactory
 //   qjms::test::ProviderProcess plain({"--no-tx"}, false); // no test control
 //   ProviderProcess({"--store", path}) again on the same path is a restart.
+// It listens on giop:tcp:127.0.0.1:0 unless the arguments name an --endpoint.
 #include <sys/types.h>
 
 #include <chrono>

@@ -21,7 +21,9 @@ class Connections : public BrokerTest {
 
 TEST_F(Connections, DriverVersionAndCredentialsDecideConnect) {
   BrokerConfig cfg;
-  cfg.users = {{u"alice", u"secret"}, {u"bob", u""}};
+  cfg.authenticate = [](const std::u16string& user, const std::u16string& password) {
+    return (user == u"alice" && password == u"secret") || (user == u"bob" && password.empty());
+  };
   Broker secured(withClock(cfg));
   struct Case {
     std::u16string driver, user, password;

@@ -13,7 +13,7 @@ Options parse(std::vector<std::string> args) {
 
 TEST(ProviderOptions, DefaultsAreLoopbackVolInMemory) {
   Options o = parse({});
-  EXPECT_EQ(o.endpoint, "giop:tcp:127.0.0.1:0");
+  EXPECT_EQ(listenEndpoints(o), std::vector<std::string>{"giop:tcp:127.0.0.1:0"});
   EXPECT_EQ(o.driver, "vol");
   EXPECT_TRUE(!o.persistent && o.nonPersistent && o.transactions && !o.testControl);
   EXPECT_TRUE(o.store.empty() && o.groupCommit);
@@ -28,8 +28,12 @@ TEST(ProviderOptions, EveryOptionInBothSpellings) {
                      "--max-queue-depth", "3", "--max-message-size=1048576",
                      "--callback-timeout", "0", "--test-control", "--verbose",
                      "--max-delivery-failures", "9", "--dead-letter-queue=dead",
-                     "--push-threads", "3", "--store=/tmp/s.db", "--no-group-commit"});
-  EXPECT_EQ(o.endpoint, "giop:tcp:127.0.0.1:5000");
+                     "--push-threads", "3", "--store=/tmp/s.db", "--no-group-commit",
+                     "--users=/etc/q.users", "--hash-password",
+                     "--tls-cert", "c.pem", "--tls-key=k.pem", "--tls-ca", "ca.pem",
+                     "--tls-require-client-cert", "--endpoint", "giop:ssl:127.0.0.1:5001"});
+  EXPECT_EQ(o.endpoints,
+            (std::vector<std::string>{"giop:tcp:127.0.0.1:5000", "giop:ssl:127.0.0.1:5001"}));
   EXPECT_EQ(o.iorFile, "/tmp/x.ior");
   EXPECT_EQ(o.driver, "MQ");
   EXPECT_TRUE(o.persistent && !o.nonPersistent && !o.transactions && o.testControl && o.verbose);
@@ -45,6 +49,9 @@ TEST(ProviderOptions, EveryOptionInBothSpellings) {
   EXPECT_EQ(o.pushThreads, 3u);
   EXPECT_EQ(o.store, "/tmp/s.db");
   EXPECT_FALSE(o.groupCommit);
+  EXPECT_EQ(o.usersFile, "/etc/q.users");
+  EXPECT_TRUE(o.hashPassword && o.tlsRequireClientCert);
+  EXPECT_EQ(o.tlsCert + " " + o.tlsKey + " " + o.tlsCa, "c.pem k.pem ca.pem");
   EXPECT_FALSE(parse({"--persistent", "--no-persistent"}).persistent);  // the last one wins
   EXPECT_TRUE(parse({"--store", "s.db"}).persistent);  // a store keeps what it claims
   EXPECT_TRUE(parse({"--no-persistent", "--persistent", "--store", "s.db"}).persistent);
@@ -62,7 +69,9 @@ TEST(ProviderOptions, UnixSocketBesideLoopbackOnly) {
            {{"--endpoint", "giop:tcp:10.0.0.1:7000"}, ""},
            {{"--endpoint", "giop:tcp::7000", "--unix-socket", "/run/q.sock"}, "giop:unix:/run/q.sock"},
            {{"--no-unix-socket"}, ""},
-           {{"--unix-socket=/tmp/a", "--no-unix-socket"}, ""}}) {
+           {{"--unix-socket=/tmp/a", "--no-unix-socket"}, ""},
+           {{"--endpoint", "giop:tcp:127.0.0.1:0", "--endpoint", "giop:tcp::7000"}, ""},
+           {{"--tls-cert", "c", "--tls-key", "k"}, ""}}) {  // no clear-text path beside TLS
     EXPECT_EQ(unixEndpoint(parse(c.args)), c.endpoint) << ::testing::PrintToString(c.args);
   }
 }
@@ -93,12 +102,42 @@ TEST(ProviderOptions, RefusalsNameTheProblem) {
            {{"--push-threads", "100000"}, "not a count from 1 to 1024"},
            {{"--store", ""}, "an empty file name"},
            {{"--store", "s.db", "--no-persistent"}, "--no-persistent contradicts --store"}}) {
+           {{"--tls-cert", "c.pem"}, "--tls-cert and --tls-key go together"},
+           {{"--tls-key", "k.pem"}, "--tls-cert and --tls-key go together"},
+           {{"--tls-ca", "ca.pem"}, "need --tls-cert and --tls-key"},
+           {{"--tls-require-client-cert"}, "need --tls-cert and --tls-key"},
+           {{"--endpoint", "giop:ssl::0"}, "giop:ssl::0: needs --tls-cert and --tls-key"},
+           {{"--tls-cert", "c", "--tls-key", "k", "--endpoint", "giop:tcp::0"},
+            "no giop:ssl endpoint"}}) {
     ParsedOptions p = parseOptions(c.args);
     ASSERT_TRUE(std::holds_alternative<OptionError>(p)) << c.args[0];
     EXPECT_NE(std::get<OptionError>(p).message.find(c.message), std::string::npos)
         << std::get<OptionError>(p).message;
   }
   EXPECT_TRUE(std::holds_alternative<HelpRequested>(parseOptions({"--driver", "x", "--help"})));
+}
+
+// With TLS on, clear text is offered only when an endpoint asks for it.
+TEST(ProviderOptions, TlsListensOnTlsAloneUnlessClearTextIsAskedFor) {
+  const std::vector<std::string> tls = {"--tls-cert", "c.pem", "--tls-key", "k.pem"};
+  auto with = [&](std::vector<std::string> more) {
+    more.insert(more.begin(), tls.begin(), tls.end());
+    return parse(more);
+  };
+  struct Case {
+    Options options;
+    std::vector<std::string> endpoints;
+    bool tlsOnly;
+  };
+  for (const Case& c : std::vector<Case>{
+           {parse({}), {"giop:tcp:127.0.0.1:0"}, false},
+           {with({}), {"giop:ssl:127.0.0.1:0"}, true},
+           {with({"--endpoint", "giop:ssl::4433"}), {"giop:ssl::4433"}, true},
+           {with({"--endpoint", "giop:ssl::4433", "--endpoint", "giop:tcp::4432"}),
+            {"giop:ssl::4433", "giop:tcp::4432"}, false}}) {
+    EXPECT_EQ(listenEndpoints(c.options), c.endpoints);
+    EXPECT_EQ(tlsOnly(c.options), c.tlsOnly) << c.endpoints[0];
+  }
 }
 
 }  // namespace
