@@ -33,6 +33,11 @@ class ProviderProcess {
 
   // SIGTERM and wait; returns the exit status (128+signal if killed).
   int stop(std::chrono::milliseconds grace = std::chrono::seconds(20));
+  // SIGKILL and reap, as a test that kills the server on purpose (its log is
+  // not shown then).
+  void kill();
+  // Any other signal (SIGSTOP, SIGCONT, SIGTERM without waiting).
+  void signal(int sig);
 
  private:
   std::string dir_;
@@ -40,6 +45,7 @@ class ProviderProcess {
   std::string ior_;
   pid_t pid_ = -1;
   int status_ = -1;
+  bool killed_ = false;
 };
 
 // Runs the server binary with these arguments and returns its exit status,
