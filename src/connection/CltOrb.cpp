@@ -1,10 +1,42 @@
 #include "connection/CltOrb.h"
 
+#include <cctype>
+#include <cstring>
+
+#include <omniORB4/internal/orbOptions.h>
+#include <omniORB4/internal/orbParameters.h>
+
 namespace jms {
+
+namespace {
+
+constexpr const char* connectionLimitOption = "maxGIOPConnectionPerServer";
+
+// Each call waiting on the provider (a receive() above all) holds one
+// connection to it, and omniORB's default opens at most five per server, the
+// next call waiting for one of them: five waiting receivers would stall every
+// other call of the process. So, unless the application's omniORB settings
+// choose a limit, waiting calls are not what limits the connections.
+constexpr CORBA::ULong connectionLimit = 4096;
+
+bool specified(const char* option) {
+    omni::orbOptions::sequenceString_var set = omni::orbOptions::singleton().dumpSpecified();
+    const size_t length = std::strlen(option);
+    for (CORBA::ULong i = 0; i < set->length(); ++i) {
+        const char* entry = set[i];
+        if (std::strncmp(entry, option, length) == 0 && !std::isalnum(entry[length])) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 CltOrb::CltOrb() {
     int argc = 0;
     orb_ = CORBA::ORB_init(argc, nullptr);
+    if (!specified(connectionLimitOption)) {
+        omni::orbParameters::maxGIOPConnectionPerServer = connectionLimit;
+    }
     CORBA::Object_var poa = orb_->resolve_initial_references("RootPOA");
     rootPOA_ = PortableServer::POA::_narrow(poa.in());
 }
