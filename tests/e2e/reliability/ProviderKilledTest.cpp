@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -52,7 +53,7 @@ void roundTrip(const ProviderProcess& provider) {
     connection->close();
 }
 
-void killRound(int round, std::mt19937& rng) {
+void killRound(int round, std::mt19937& rng, std::set<std::string>& texts) {
     ProviderProcess provider({}, false);
     Outcomes outcomes;
     Traffic traffic(provider, 3, rng(), outcomes);
@@ -74,6 +75,7 @@ void killRound(int round, std::mt19937& rng) {
     EXPECT_LT(summary.worstAfterLossMs, callBoundMs);
     EXPECT_TRUE(summary.undocumented.empty()) << ::testing::PrintToString(summary.undocumented);
     EXPECT_TRUE(summary.before.empty()) << ::testing::PrintToString(summary.before);
+    for (const auto& failure : summary.failures) texts.insert(failure.first);
 
     const Traffic::Ended ended = traffic.teardown(how, rng);
     EXPECT_LT(ended.slowestStepMs, teardownStepBoundMs) << Traffic::name(how);
@@ -92,14 +94,15 @@ TEST(ProviderKilled, EveryCallReturnsEverythingClosesAndANewProviderServes) {
     std::printf("provider kills: seed %u (QJMS_KILL_SEED), %d rounds (QJMS_KILL_ROUNDS)\n", seed, rounds);
     RecordProperty("seed", std::to_string(seed));
     std::mt19937 rng(seed);
+    std::set<std::string> texts;
     for (int round = 1; round <= rounds; ++round) {
         SCOPED_TRACE("seed " + std::to_string(seed) + ", round " + std::to_string(round));
-        killRound(round, rng);
+        killRound(round, rng, texts);
         if (HasFatalFailure()) return;
     }
     ProviderProcess provider({}, false);
     roundTrip(provider);
-    std::printf("survived %d rounds\n", rounds);
+    std::printf("survived %d rounds; calls failed with %s\n", rounds, ::testing::PrintToString(texts).c_str());
 }
 
 }  // namespace
