@@ -24,7 +24,8 @@ bool specified(const char* option) {
     const size_t length = std::strlen(option);
     for (CORBA::ULong i = 0; i < set->length(); ++i) {
         const char* entry = set[i];
-        if (std::strncmp(entry, option, length) == 0 && !std::isalnum(entry[length])) return true;
+        const bool named = std::strncmp(entry, option, length) == 0;
+        if (named && !std::isalnum(static_cast<unsigned char>(entry[length]))) return true;
     }
     return false;
 }
