@@ -16,17 +16,18 @@ function(qjms_apply_sanitizer kind)
   endif()
 endfunction()
 
-# qjms_add_test(NAME SOURCES... [LIBS ...]): one GoogleTest executable, its cases
-# registered with CTest one by one.
+# qjms_add_test(NAME SOURCES... [LIBS ...] [ENV VAR=VALUE...]): one GoogleTest
+# executable, its cases registered with CTest one by one, run with the test
+# environment plus ENV.
 function(qjms_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
   qjms_warnings(${name})
   # Discovered tests get no list-valued properties intact (an empty LABELS or a
   # second ENVIRONMENT entry is misread), so the environment comes through env.
-  if(QJMS_TEST_ENV)
-    set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR env ${QJMS_TEST_ENV})
+  if(QJMS_TEST_ENV OR T_ENV)
+    set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR env ${QJMS_TEST_ENV} ${T_ENV})
   endif()
   set(props "")
   if(T_LABELS)

@@ -1,10 +1,13 @@
 #include "connection/CltOrb.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include <omniORB4/internal/objectAdapter.h>
+#include <omniORB4/internal/orbOptions.h>
+#include <omniORB4/internal/orbParameters.h>
 
 #include "connection/TlsTransport.h"
 
@@ -17,6 +20,26 @@ using Endpoints = omni::omniObjAdapter::Options;
 bool loopbackTcp(const char* uri) {
     for (const char* prefix : {"giop:tcp:127.", "giop:tcp:localhost:", "giop:tcp:[::1]:"}) {
         if (std::strncmp(uri, prefix, std::strlen(prefix)) == 0) return true;
+    }
+    return false;
+}
+
+constexpr const char* connectionLimitOption = "maxGIOPConnectionPerServer";
+
+// Each call waiting on the provider (a receive() above all) holds one
+// connection to it, and omniORB's default opens at most five per server, the
+// next call waiting for one of them: five waiting receivers would stall every
+// other call of the process. So, unless the application's omniORB settings
+// choose a limit, waiting calls are not what limits the connections.
+constexpr CORBA::ULong connectionLimit = 4096;
+
+bool specified(const char* option) {
+    omni::orbOptions::sequenceString_var set = omni::orbOptions::singleton().dumpSpecified();
+    const size_t length = std::strlen(option);
+    for (CORBA::ULong i = 0; i < set->length(); ++i) {
+        const char* entry = set[i];
+        const bool named = std::strncmp(entry, option, length) == 0;
+        if (named && !std::isalnum(static_cast<unsigned char>(entry[length]))) return true;
     }
     return false;
 }
@@ -34,7 +57,7 @@ void removeSocket() {
 
 // A caller whose configuration keeps the callback endpoint on loopback TCP
 // can only be called back from this machine: a Unix-domain socket beside it
-// serves the same callers for about half the cost. Any other configuration
+// serves the same callers without the TCP stack. Any other configuration
 // (no endpoint, which means every interface, or one of the caller's own
 // choosing) stays as it is.
 bool addUnixEndpoint() {
@@ -69,6 +92,9 @@ CltOrb::CltOrb() {
     tls::prepareTransport();
     int argc = 0;
     orb_ = CORBA::ORB_init(argc, nullptr);
+    if (!specified(connectionLimitOption)) {
+        omni::orbParameters::maxGIOPConnectionPerServer = connectionLimit;
+    }
     // Endpoints open when the root POA is first resolved; a process that
     // resolved it before the library did keeps what it has.
     const bool unixAdded = addUnixEndpoint();

@@ -31,12 +31,14 @@ std::string readFile(const std::string& path) {
   return s.str();
 }
 
-// The environment minus the client-side endpoint setting, which would give
-// the server a second endpoint.
+// The environment minus the client-side settings: an endpoint would give the
+// server a second one, a call time-out would bound its calls to clients.
 std::vector<std::string> serverEnvironment() {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e)
-    if (std::strncmp(*e, "ORBendPoint=", 12) != 0) env.emplace_back(*e);
+    if (std::strncmp(*e, "ORBendPoint=", 12) != 0 &&
+        std::strncmp(*e, "ORBclientCallTimeOutPeriod=", 27) != 0)
+      env.emplace_back(*e);
   return env;
 }
 
@@ -141,6 +143,7 @@ std::string ProviderProcess::log() const { return readFile(dir_ + "/stderr"); }
 int ProviderProcess::stop(std::chrono::milliseconds grace) {
   if (!running()) return status_;
   ::kill(pid_, SIGTERM);
+  ::kill(pid_, SIGCONT);  // a stopped server acts on it only once continued
   auto deadline = std::chrono::steady_clock::now() + grace;
   while (running()) {
     if (std::chrono::steady_clock::now() > deadline) {
@@ -158,12 +161,16 @@ int ProviderProcess::stop(std::chrono::milliseconds grace) {
 
 void ProviderProcess::kill() {
   if (!running()) return;
+  killed_ = true;
   ::kill(pid_, SIGKILL);
   int status = 0;
   waitpid(pid_, &status, 0);
   status_ = exitStatus(status);
   pid_ = -1;
-  killed_ = true;
+}
+
+void ProviderProcess::signal(int sig) {
+  if (running()) ::kill(pid_, sig);
 }
 
 int runProviderToExit(const std::vector<std::string>& args, std::string* output) {

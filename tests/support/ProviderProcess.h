@@ -35,8 +35,11 @@ class ProviderProcess {
 
   // SIGTERM and wait; returns the exit status (128+signal if killed).
   int stop(std::chrono::milliseconds grace = std::chrono::seconds(20));
-  // SIGKILL, as a crash would end it; returns once it is gone.
+  // SIGKILL and reap, as a test that kills the server on purpose (its log is
+  // not shown then).
   void kill();
+  // Any other signal (SIGSTOP, SIGCONT, SIGTERM without waiting).
+  void signal(int sig);
 
  private:
   std::string dir_;
