@@ -101,7 +101,7 @@ TEST(ProviderOptions, RefusalsNameTheProblem) {
            {{"--push-threads", "0"}, "not a count from 1 to 1024"},
            {{"--push-threads", "100000"}, "not a count from 1 to 1024"},
            {{"--store", ""}, "an empty file name"},
-           {{"--store", "s.db", "--no-persistent"}, "--no-persistent contradicts --store"}}) {
+           {{"--store", "s.db", "--no-persistent"}, "--no-persistent contradicts --store"},
            {{"--tls-cert", "c.pem"}, "--tls-cert and --tls-key go together"},
            {{"--tls-key", "k.pem"}, "--tls-cert and --tls-key go together"},
            {{"--tls-ca", "ca.pem"}, "need --tls-cert and --tls-key"},
