@@ -1,0 +1,648 @@
+// Hostile clients: several clients at once call the provider through the
+// stubs with random sequences of operations and random, malformed, closed and
+// foreign arguments. The server must keep answering, refuse what is invalid
+// with a contract exception, and account for every queue message exactly:
+// each one sent is received, still waiting, expired or rolled back, once.
+// More cases: RC_PARAMS="max_success=500 max_size=200".
+#include <gtest/gtest.h>
+#include <rapidcheck.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ProviderProcess.h"
+#include "WireClient.h"
+
+namespace qjms::test {
+namespace {
+
+using namespace wireclient;
+
+constexpr int kClients = 3;
+const std::string kDeadLetters = "DLQ";
+
+// What happened to the queue messages of one case, from every client.
+class Ledger {
+ public:
+  void sent(const std::vector<std::string>& ids) { add(sent_, ids); }
+  void discarded(const std::vector<std::string>& ids) { add(discarded_, ids); }
+  void mayExpire(const std::string& id) { add(mayExpire_, {id}); }
+  void consumed(const std::vector<std::string>& ids) { add(consumed_, ids); }
+  void drained(const std::string& id) { add(drained_, {id}); }
+  // Every delivery to a receiver or listener; `redelivered` as flagged.
+  void delivered(const std::string& id, bool redelivered, bool pushed) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    seen_.insert(id);
+    if (!redelivered) ++firsts_[id];
+    if (pushed) ++pushed_[id];
+  }
+  void fault(const std::string& what) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (faults_.size() < 20) faults_.push_back(what);
+  }
+
+  // What is wrong, one line each.
+  std::vector<std::string> check() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> out = faults_;
+    auto count = [](const std::map<std::string, int>& m, const std::string& id) {
+      auto it = m.find(id);
+      return it == m.end() ? 0 : it->second;
+    };
+    for (auto& [id, n] : sent_) {
+      if (count(firsts_, id) > 1) out.push_back(id + " delivered twice as new");
+      int settled = count(consumed_, id) + count(drained_, id);
+      if (n > 1) out.push_back(id + " sent " + std::to_string(n) + " times");
+      if (settled > 1) out.push_back(id + " consumed or left waiting " + std::to_string(settled) + " times");
+      if (settled + count(pushed_, id) == 0 && !mayExpire_.count(id)) out.push_back(id + " lost");
+    }
+    for (auto& [id, n] : discarded_)
+      if (seen_.count(id)) out.push_back(id + " delivered although its send was rolled back");
+    for (auto& [id, n] : consumed_)
+      if (!sent_.count(id)) out.push_back(id + " consumed but never sent");
+    return out;
+  }
+
+ private:
+  void add(std::map<std::string, int>& to, const std::vector<std::string>& ids) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& id : ids) ++to[id];
+  }
+  mutable std::mutex mutex_;
+  std::map<std::string, int> sent_, discarded_, mayExpire_, consumed_, drained_, firsts_, pushed_;
+  std::set<std::string> seen_;
+  std::vector<std::string> faults_;
+};
+
+std::string messageId(const wire::JMSMsg& m) {
+  return m.hdr.JMSMessageID._d() ? narrow(m.hdr.JMSMessageID.val()) : "";
+}
+
+// A session's listener: accepts pushes to sessions without transactions,
+// refuses the others (their messages come back, then go to the dead letters).
+class Listener : public POA_zorvane::velt::quorix::corba::jmsClient::MessageListener {
+ public:
+  using Interface = wclient::MessageListener;
+  Ledger* ledger = nullptr;
+  std::atomic<bool> transacted{false};
+  void onMessage(const wire::JMSMsg& m, const wire::UID&) override {
+    if (transacted) {
+      CORBA::WString_var reason = wideDup("refused");
+      throw wire::SessionIDException(reason.in(), 0);
+    }
+    ledger->delivered(messageId(m), m.hdr.JMSRedelivered, true);
+  }
+};
+
+enum class Op {
+  Ping, SetClientId, CreateConnection, CreateSession, CreateSubscriber, CreateDurable, Unsubscribe,
+  CreatePublisher, CreateReceiver, CreateBrowser, CreateSender, Commit, Rollback, Admin, Start,
+  Stop, CloseConnection, CloseSession, SetListener, UnsetListener, CloseProducer, Produce,
+  ProduceTo, CloseConsumer, Consume, ConsumeById, ConsumeTimeOut, ConsumeNoBlock, Version,
+  Propagation, Notify, Count
+};
+
+// How an identifier is passed: as it is, with odd credentials in it, with
+// numbers the server never gave, one already closed, or under another connection.
+enum class Mangle { AsIs, AsIs2, AsIs3, OddCredentials, Unknown, Closed, Foreign, Count };
+
+struct Step {
+  Op op = Op::Ping;
+  Mangle mangle = Mangle::AsIs;
+  int pick = 0;    // which object, text or destination
+  int number = 0;  // priority, mode, time-out, ...
+  bool flag = false;
+};
+
+struct Session {
+  wire::SessionID id;
+  bool transacted = false;
+  size_t connection = 0;
+  bool open = true;
+  std::vector<std::string> sends, receives;  // uncommitted
+};
+struct Endpoint {
+  wire::UID id;
+  size_t session = 0;
+  bool receiver = false;       // a queue receiver: what it takes is accounted
+  bool queueTarget = false;    // a producer whose sends go to a queue
+};
+
+// One client's objects; every call goes through `call`, which checks the outcome.
+class Client {
+ public:
+  Client(wserver::Provider_ptr p, Ledger& ledger, int caseNo, int client)
+      : p_(wserver::Provider::_duplicate(p)), ledger_(ledger),
+        prefix_("hq" + std::to_string(caseNo) + "." + std::to_string(client)) {}
+  ~Client() {
+    for (size_t c = 0; c < connections_.size(); ++c)
+      if (connections_[c].open && call("closeConnection", false, [&] { p_->closeConnection(connections_[c].id); }))
+        forgetConnection(c);
+  }
+
+  void run(const std::vector<Step>& steps) {
+    for (const Step& s : steps) step(s);
+  }
+
+ private:
+  struct Conn {
+    wire::ConnectionID id;
+    bool open = true;
+  };
+
+  std::string queueName(int pick) const { return "hq." + std::to_string(pick % 3); }
+
+  // Text of every kind a field may get.
+  std::optional<std::string> anyText(int pick) const {
+    switch (pick % 9) {
+      case 0: return std::nullopt;
+      case 1: return std::string();
+      case 2: return std::string(100000, 'h');
+      case 3: return std::string("\xed\xa0\x80 lone surrogate");
+      case 4: return std::string("n > 3");
+      case 5: return std::string("((n");
+      case 6: return std::string(300, '(') + "1" + std::string(300, ')');
+      case 7: return std::string("n LIKE '%a_%' ESCAPE 'xx'");
+      default: return prefix_ + ".name" + std::to_string(pick % 4);
+    }
+  }
+  wire::Destination anyDestination(int pick, bool topic) const {
+    if (pick % 7 == 6) return destination(anyText(pick / 7).value_or(""), topic);
+    return destination(queueName(pick), topic);
+  }
+
+  wire::JMSMsg anyMessage(const Step& s) const {
+    wire::JMSMsg m = textMessage("body", 4, 1);
+    const int n = s.number;
+    switch ((n >> 4) % 8) {
+      case 0: m.msg._d(6); m.msg.header(n); break;
+      case 1: m.msg.error(n); m.msg._d(99); break;
+      case 2: { wire::TextMessage t; t.nullValue(0); m.msg.text(t); break; }
+      case 3: { wire::TextMessage t; t.val(wideDup(std::string(200000, 'b'))); m.msg.text(t); break; }
+      default: break;
+    }
+    const int priorities[] = {4, 0, 9, -1, 10, 1000};
+    m.hdr.JMSPriority = priorities[(n >> 8) % 6 < 3 ? 0 : (n >> 8) % 6];
+    m.hdr.JMSDeliveryMode = (n >> 12) % 5 == 0 ? ((n >> 12) % 2 ? 0 : 99) : 1;
+    const int64_t expirations[] = {0, 0, 0, 1, -5, INT64_MAX, 4102444800000LL};
+    m.hdr.JMSExpiration = expirations[(n >> 16) % 7];
+    m.hdr.JMSProperties.length(2);
+    m.hdr.JMSProperties[0].name = wideDup("n");
+    m.hdr.JMSProperties[0].val.propInt(n % 10);
+    m.hdr.JMSProperties[1].name = wideDup(anyText(s.pick).value_or("x"));
+    if (s.flag) m.hdr.JMSProperties[1].val.propString(wideDup(std::string(5000, 'p')));
+    else m.hdr.JMSProperties[1].val.error(7);
+    return m;
+  }
+
+  // The identifier as the step passes it; `valid` tells whether the server must accept it.
+  template <class Id>
+  Id mangled(Id id, const Step& s, bool& mustFail) {
+    mustFail = false;
+    wire::ConnectionID* cid = connectionIdOf(id);
+    switch (s.mangle) {
+      case Mangle::OddCredentials:
+        cid->username = text(anyText(s.pick));
+        cid->password = text(std::string(70000, 'w'));
+        break;
+      case Mangle::Unknown:
+        cid->cid = s.flag ? -1 - (s.number & 0xffff) : 1000000 + (s.number & 0xffff);
+        mustFail = true;
+        break;
+      case Mangle::Closed:
+        if (closedConnection_) {
+          *cid = *closedConnection_;
+          mustFail = true;
+        }
+        break;
+      case Mangle::Foreign:
+        for (const Conn& c : connections_)
+          if (c.open && c.id.cid != cid->cid) {
+            *cid = c.id;
+            mustFail = true;
+            break;
+          }
+        break;
+      default: break;
+    }
+    return id;
+  }
+  static wire::ConnectionID* connectionIdOf(wire::ConnectionID& c) { return &c; }
+  static wire::ConnectionID* connectionIdOf(wire::SessionID& s) { return &s.cid; }
+  static wire::ConnectionID* connectionIdOf(wire::UID& u) { return &u.sid.cid; }
+
+  // Runs one call; false if it raised. Only contract exceptions are answers:
+  // anything else means the server failed.
+  template <class F>
+  bool call(const char* what, bool mustFail, F&& f) {
+    try {
+      f();
+    } catch (const CORBA::UserException&) {
+      return false;
+    } catch (const CORBA::BAD_PARAM&) {  // the stub's own check of a malformed value
+      return false;
+    } catch (const CORBA::MARSHAL&) {
+      return false;
+    } catch (const CORBA::DATA_CONVERSION&) {
+      return false;
+    } catch (const CORBA::Exception& e) {
+      ledger_.fault(std::string(what) + " raised " + e._name());
+      return false;
+    }
+    if (mustFail) ledger_.fault(std::string(what) + " accepted an invalid identifier");
+    return !mustFail;
+  }
+
+  void step(const Step& s);
+  void deliver(const wire::NullJMSMsg& m, size_t endpoint);
+  void forgetSession(size_t i);
+  void forgetConnection(size_t c);
+
+  Conn* pickConnection(int pick) {
+    if (connections_.empty()) return nullptr;
+    return &connections_[size_t(pick) % connections_.size()];
+  }
+
+  wserver::Provider_var p_;
+  Ledger& ledger_;
+  std::string prefix_;
+  std::vector<Conn> connections_;
+  std::vector<Session> sessions_;
+  std::vector<Endpoint> endpoints_;
+  std::vector<std::string> knownIds_;
+  std::optional<wire::ConnectionID> closedConnection_;
+  std::vector<std::unique_ptr<Active<Listener>>> listeners_;
+  Active<ConnectionListener> connectionListener_;
+};
+
+void Client::deliver(const wire::NullJMSMsg& m, size_t endpoint) {
+  if (!m._d()) return;
+  const Endpoint& e = endpoints_[endpoint];
+  if (!e.receiver) return;
+  const std::string id = messageId(m.val());
+  ledger_.delivered(id, m.val().hdr.JMSRedelivered, false);
+  Session& s = sessions_[e.session];
+  if (s.transacted) s.receives.push_back(id);
+  else ledger_.consumed({id});
+}
+
+// The session is gone at the server: what it had not committed is undone.
+void Client::forgetSession(size_t i) {
+  Session& s = sessions_[i];
+  s.open = false;
+  ledger_.discarded(s.sends);
+  s.sends.clear();
+  s.receives.clear();
+}
+
+void Client::forgetConnection(size_t c) {
+  connections_[c].open = false;
+  closedConnection_ = connections_[c].id;
+  for (size_t i = 0; i < sessions_.size(); ++i)
+    if (sessions_[i].connection == c) forgetSession(i);
+}
+
+void Client::step(const Step& s) {
+  bool mustFail = false;
+  const int pick = s.pick;
+  // The open objects a step works on: picked among all, closed ones included.
+  Conn* conn = pickConnection(pick);
+  const size_t si = sessions_.empty() ? 0 : size_t(pick) % sessions_.size();
+  const size_t ei = endpoints_.empty() ? 0 : size_t(pick) % endpoints_.size();
+  auto sessionArg = [&] { return mangled(sessions_[si].id, s, mustFail); };
+  auto endpointArg = [&] { return mangled(endpoints_[ei].id, s, mustFail); };
+  auto sessionOpen = [&] { return sessions_[si].open; };
+  auto endpointOpen = [&] { return sessions_[endpoints_[ei].session].open; };
+  auto addEndpoint = [&](const wire::UID& id, bool receiver, bool queueTarget) {
+    endpoints_.push_back({id, si, receiver, queueTarget});
+  };
+  auto noteSend = [&](const char* what, const std::string& id, const wire::JMSMsg& m) {
+    (void)what;
+    knownIds_.push_back(id);
+    if (m.hdr.JMSExpiration != 0) ledger_.mayExpire(id);
+    Session& owner = sessions_[endpoints_[ei].session];
+    if (owner.transacted) owner.sends.push_back(id);
+    else ledger_.sent({id});
+  };
+
+  switch (s.op) {
+    case Op::Ping: call("ping", false, [&] { p_->ping(); }); break;
+    case Op::Version: call("getReceiverVersion", false, [&] { p_->getReceiverVersion(); }); break;
+    case Op::CreateConnection: {
+      if (connections_.size() >= 4) break;
+      wire::ConnectionMetaData client, server;
+      client.JMSMajorVersion = s.number % 3;
+      client.JMSMinorVersion = client.JMSProviderMajorVersion = client.JMSProviderMinorVersion = 0;
+      client.JMSProviderName = wideDup(anyText(pick).value_or(""));
+      client.supportsPersistent = client.supportsNonPersistent = client.supportsTxSessions = s.flag;
+      client.driverName = wideDup("");
+      const bool nilListener = s.mangle == Mangle::Unknown;
+      const bool odd = s.mangle == Mangle::OddCredentials;
+      wire::ConnectionID_var id;
+      CORBA::WString_var driver = wideDup(odd ? anyText(pick).value_or("") : "vol");
+      wire::ConnectionMetaData_var meta;
+      wclient::ConnectionListener_var listener =
+          nilListener ? wclient::ConnectionListener::_nil()
+                      : wclient::ConnectionListener::_duplicate(connectionListener_.ref());
+      if (call("createConnection", false, [&] {
+            id = p_->createConnection(meta.out(), listener.in(), client,
+                                      text(odd ? anyText(pick) : std::nullopt),
+                                      text(odd ? anyText(pick + 1) : std::nullopt),
+                                      text(std::nullopt), driver.in());
+          })) {
+        connections_.push_back({id.in(), true});
+        if (s.flag) call("start", false, [&] { p_->start(id.in()); });
+      }
+      break;
+    }
+    case Op::SetClientId:
+      if (conn) {
+        auto id = mangled(conn->id, s, mustFail);
+        call("setClientID", mustFail || !conn->open, [&] { p_->setClientID(text(anyText(pick)), id); });
+      }
+      break;
+    case Op::Start: case Op::Stop: case Op::CloseConnection:
+      if (conn) {
+        auto id = mangled(conn->id, s, mustFail);
+        const bool bad = mustFail || !conn->open;
+        if (s.op == Op::Start) call("start", bad, [&] { p_->start(id); });
+        else if (s.op == Op::Stop) call("stop", bad, [&] { p_->stop(id); });
+        else if (call("closeConnection", bad, [&] { p_->closeConnection(id); }) && !bad)
+          forgetConnection(size_t(conn - connections_.data()));
+      }
+      break;
+    case Op::CreateSession: {
+      if (!conn || sessions_.size() >= 12) break;
+      auto id = mangled(conn->id, s, mustFail);
+      const bool bad = mustFail || !conn->open;
+      const bool transacted = s.flag;
+      Active<Listener>* listener = nullptr;
+      if (s.number % 4 != 0) {
+        listeners_.push_back(std::make_unique<Active<Listener>>());
+        listener = listeners_.back().get();
+        (*listener)->ledger = &ledger_;
+        (*listener)->transacted = transacted;
+      }
+      const int ackModes[] = {1, 2, 3, 0, -7};
+      wire::SessionID_var sid;
+      if (call("createSession", bad, [&] {
+            sid = p_->createSession(id, listener ? listener->ref() : wclient::MessageListener::_nil(),
+                                    ackModes[(s.number >> 2) % 5], transacted, s.number, s.flag,
+                                    s.number >> 3);
+          }) && !bad)
+        sessions_.push_back({sid.in(), transacted, size_t(conn - connections_.data()), true, {}, {}});
+      break;
+    }
+    case Op::Commit: case Op::Rollback: case Op::CloseSession: {
+      if (sessions_.empty()) break;
+      auto id = sessionArg();
+      const bool bad = mustFail || !sessionOpen();
+      Session& ss = sessions_[si];
+      if (s.op == Op::Commit) {
+        if (call("commit", bad, [&] { p_->commit(id); }) && !bad) {
+          ledger_.sent(ss.sends);
+          ledger_.consumed(ss.receives);
+          ss.sends.clear();
+          ss.receives.clear();
+        }
+      } else if (s.op == Op::Rollback) {
+        if (call("rollback", bad, [&] { p_->rollback(id); }) && !bad) {
+          ledger_.discarded(ss.sends);
+          ss.sends.clear();
+          ss.receives.clear();
+        }
+      } else if (call("closeSession", bad, [&] { p_->closeSession(id); }) && !bad) {
+        forgetSession(si);
+      }
+      break;
+    }
+    case Op::CreateReceiver: case Op::CreateBrowser: case Op::CreateSubscriber:
+    case Op::CreateDurable: case Op::CreateSender: case Op::CreatePublisher: {
+      if (sessions_.empty() || endpoints_.size() >= 24) break;
+      auto id = sessionArg();
+      const bool bad = mustFail || !sessionOpen();
+      const bool topic = s.op == Op::CreateSubscriber || s.op == Op::CreateDurable || s.op == Op::CreatePublisher;
+      // A destination of the wrong kind is refused or used as it says.
+      const bool asTopic = s.number % 5 == 0 ? !topic : topic;
+      wire::Destination d = anyDestination(pick, asTopic);
+      wire::StringU selector = text(s.number % 3 == 0 ? anyText(pick >> 3) : std::nullopt);
+      wire::UID_var uid;
+      bool ok = false;
+      switch (s.op) {
+        case Op::CreateReceiver:
+          ok = call("createReceiver", bad, [&] { uid = p_->createReceiver(d, id, selector); });
+          if (ok) addEndpoint(uid.in(), !asTopic, false);
+          break;
+        case Op::CreateBrowser:
+          ok = call("createBrowser", bad, [&] { uid = p_->createBrowser(d, id, selector); });
+          if (ok) addEndpoint(uid.in(), false, false);
+          break;
+        case Op::CreateSubscriber:
+          ok = call("createSubscriber", bad, [&] { uid = p_->createSubscriber(d, id, selector); });
+          if (ok) addEndpoint(uid.in(), !asTopic, false);
+          break;
+        case Op::CreateDurable: {
+          CORBA::WString_var name = wideDup(anyText(pick >> 2).value_or(""));
+          ok = call("createDurableSubscriber", bad,
+                    [&] { uid = p_->createDurableSubscriber(d, name.in(), id, selector); });
+          if (ok) addEndpoint(uid.in(), !asTopic, false);
+          break;
+        }
+        default: {
+          wire::DestinationU du;
+          if (s.flag) du.nullValue(0);
+          else du.val(d);
+          const bool toQueue = !s.flag && !asTopic;
+          if (s.op == Op::CreateSender)
+            ok = call("createSender", bad, [&] { uid = p_->createSender(du, id); });
+          else
+            ok = call("createPublisher", bad, [&] { uid = p_->createPublisher(du, id); });
+          if (ok) addEndpoint(uid.in(), false, toQueue);
+        }
+      }
+      break;
+    }
+    case Op::Unsubscribe:
+      if (!sessions_.empty()) {
+        auto id = sessionArg();
+        CORBA::WString_var name = wideDup(anyText(pick >> 2).value_or(""));
+        call("unsubscribe", mustFail || !sessionOpen(), [&] { p_->unsubscribe(name.in(), id); });
+      }
+      break;
+    case Op::SetListener: case Op::UnsetListener: case Op::CloseProducer: case Op::CloseConsumer: {
+      if (endpoints_.empty()) break;
+      auto id = endpointArg();
+      const bool bad = mustFail || !endpointOpen();
+      if (s.op == Op::SetListener) call("setMessageListener", bad, [&] { p_->setMessageListener(id); });
+      else if (s.op == Op::UnsetListener) call("unsetMessageListener", bad, [&] { p_->unsetMessageListener(id); });
+      else if (s.op == Op::CloseProducer) call("closeProducer", mustFail, [&] { p_->closeProducer(id); });
+      else call("closeConsumer", mustFail, [&] { p_->closeConsumer(id); });
+      break;
+    }
+    case Op::Produce: case Op::ProduceTo: {
+      if (endpoints_.empty()) break;
+      auto id = endpointArg();
+      const bool bad = mustFail || !endpointOpen();
+      wire::JMSMsg m = anyMessage(s);
+      CORBA::WString_var mid;
+      CORBA::LongLong ts = 0;
+      if (s.op == Op::Produce) {
+        if (call("produce", bad, [&] { p_->produce(m, id, mid.out(), ts); }) && !bad &&
+            endpoints_[ei].queueTarget)
+          noteSend("produce", narrow(mid.in()), m);
+      } else {
+        const bool asTopic = s.number % 4 == 0;
+        wire::Destination d = anyDestination(pick >> 1, asTopic);
+        if (call("produceTo", bad, [&] { p_->produceTo(d, m, id, mid.out(), ts); }) && !bad && !asTopic)
+          noteSend("produceTo", narrow(mid.in()), m);
+      }
+      break;
+    }
+    case Op::Consume: case Op::ConsumeById: case Op::ConsumeTimeOut: case Op::ConsumeNoBlock: {
+      if (endpoints_.empty()) break;
+      auto id = endpointArg();
+      const bool bad = mustFail || !endpointOpen();
+      wire::NullJMSMsg_var m;
+      if (s.op == Op::Consume) {
+        // Blocks until a message comes: only where the server must refuse at once.
+        if (bad) call("consume", true, [&] { wire::JMSMsg_var got = p_->consume(id); });
+      } else if (s.op == Op::ConsumeById) {
+        std::string want = knownIds_.empty() || s.flag ? anyText(pick).value_or("")
+                                                      : knownIds_[size_t(s.number) % knownIds_.size()];
+        CORBA::WString_var w = wideDup(want);
+        if (call("consumeById", bad, [&] { m = p_->consumeById(id, w.in()); }) && !bad) deliver(m.in(), ei);
+      } else if (s.op == Op::ConsumeTimeOut) {
+        const CORBA::LongLong timeouts[] = {0, 1, 20, -1, INT64_MIN};
+        if (call("consumeTimeOut", bad, [&] { m = p_->consumeTimeOut(timeouts[s.number % 5], id); }) && !bad)
+          deliver(m.in(), ei);
+      } else if (call("consumeNoBlock", bad, [&] { m = p_->consumeNoBlock(id); }) && !bad) {
+        deliver(m.in(), ei);
+      }
+      break;
+    }
+    case Op::Admin: {
+      const char* commands[] = {"stats", "calls", "last", "connections", "event", "bogus", "", "reset"};
+      CORBA::WString_var command = wideDup(commands[s.number % 8]);
+      CORBA::WString_var argument = wideDup(
+          s.number % 8 == 4 ? "100 " + std::to_string(conn ? conn->id.cid : 1) : anyText(pick).value_or(""));
+      call("admin", false, [&] {
+        CORBA::WString_var answer = p_->admin(command.in(), argument.in(), text(anyText(pick + 1)),
+                                              text(std::nullopt));
+      });
+      break;
+    }
+    case Op::Propagation: {
+      wserver::PropID job;
+      job.pid = wideDup(anyText(pick).value_or(""));
+      job.username = text(anyText(pick + 1));
+      job.password = text(std::nullopt);
+      CORBA::WString_var t = wideDup(anyText(pick + 2).value_or(""));
+      switch (s.number % 7) {
+        case 0:
+          call("startPropJob", false,
+               [&] { p_->startPropJob(job, s.flag, t.in(), t.in(), t.in(), s.flag, t.in(), t.in(), s.flag, s.number); });
+          break;
+        case 1: call("stopPropJob", false, [&] { p_->stopPropJob(job, s.flag); }); break;
+        case 2: call("getRecvLogRec", false, [&] { wserver::RecvLog_var r = p_->getRecvLogRec(job); }); break;
+        case 3: call("skipCurrentReq", false, [&] { p_->skipCurrentReq(job); }); break;
+        case 4: call("reqResend", false, [&] { wserver::PropRequest_var r = p_->reqResend(job, s.number); }); break;
+        case 5: {
+          wserver::PropRequests reqs(1);
+          reqs.length(1);
+          reqs[0].propID = job;
+          reqs[0].seqNo = s.number;
+          reqs[0].msgs.length(1);
+          reqs[0].msgs[0] = anyMessage(s);
+          call("recvPropReq", false, [&] { p_->recvPropReq(reqs); });
+          break;
+        }
+        default: {
+          wserver::PropAcks acks(1);
+          acks.length(1);
+          acks[0].propID = job;
+          acks[0].seqNo = s.number;
+          call("ackPropReq", false, [&] { p_->ackPropReq(acks); });
+          call("notifyPropErr", false, [&] { p_->notifyPropErr(job); });
+          call("flowControlReq", false, [&] { p_->flowControlReq(job, s.number, -s.number); });
+        }
+      }
+      break;
+    }
+    case Op::Notify: {
+      namespace notify = ::zorvane::velt::admin::notify;
+      notify::StringNullU dn;
+      if (s.flag) dn.val(wideDup(anyText(pick).value_or("")));
+      else dn.nullValue(0);
+      CORBA::WString_var entry = wideDup(anyText(pick + 1).value_or(""));
+      notify::Attributes attrs;
+      attrs.length(1);
+      attrs[0].name = wideDup("a");
+      call("createAdminEntry", false, [&] { p_->createAdminEntry(dn, dn, entry.in(), attrs); });
+      call("removeAdminEntry", false, [&] { p_->removeAdminEntry(dn, dn, entry.in()); });
+      break;
+    }
+    case Op::Count: break;
+  }
+}
+
+// Takes every message left in the case's queues and the dead-letter queue.
+void drain(wserver::Provider_ptr p, Ledger& ledger) {
+  Connection c(p);
+  wire::SessionID_var s = c.session();
+  for (const std::string& q : {std::string("hq.0"), std::string("hq.1"), std::string("hq.2"), kDeadLetters}) {
+    wire::UID_var r = receiver(p, s.in(), q);
+    for (;;) {
+      wire::NullJMSMsg_var m = p->consumeNoBlock(r.in());
+      if (!m->_d()) break;
+      ledger.drained(messageId(m->val()));
+    }
+  }
+}
+
+Step anyStep(int op, int mangle, int pick, int number, bool flag) {
+  return Step{Op(op), Mangle(mangle), pick, number, flag};
+}
+
+TEST(HostileClients, ServerAnswersAndAccountsForEveryMessage) {
+  // A short run by default; RC_PARAMS asks for more.
+  setenv("RC_PARAMS", "max_success=12 max_size=60", 0);
+  ProviderProcess server({"--ping-interval", "0"});
+  ProviderControl control(server.ior());
+  std::atomic<int> caseNo{0};
+  const auto stepGen = rc::gen::apply(anyStep, rc::gen::inRange(0, int(Op::Count)),
+                                      rc::gen::inRange(0, int(Mangle::Count)), rc::gen::inRange(0, 1 << 12),
+                                      rc::gen::inRange(0, 1 << 20), rc::gen::arbitrary<bool>());
+  const bool ok = rc::check("hostile clients", [&] {
+    std::vector<std::vector<Step>> plans;
+    for (int i = 0; i < kClients; ++i) plans.push_back(*rc::gen::container<std::vector<Step>>(stepGen));
+    Ledger ledger;
+    const int n = ++caseNo;
+    {
+      std::vector<std::unique_ptr<Client>> clients;
+      for (int i = 0; i < kClients; ++i)
+        clients.push_back(std::make_unique<Client>(control.provider(), ledger, n, i));
+      std::vector<std::thread> threads;
+      for (int i = 0; i < kClients; ++i)
+        threads.emplace_back([&, i] { clients[size_t(i)]->run(plans[size_t(i)]); });
+      for (auto& t : threads) t.join();
+    }  // every connection closed
+    RC_ASSERT(control.stats().find("connections=0 sessions=0 consumers=0 producers=0") == 0);
+    drain(control.provider(), ledger);
+    const auto faults = ledger.check();
+    for (const auto& f : faults) RC_LOG() << f << "\n";
+    RC_ASSERT(faults.empty());
+  });
+  EXPECT_TRUE(ok);
+  EXPECT_TRUE(server.running());
+  EXPECT_EQ(server.stop(), 0) << server.log();  // leaks make a sanitized server fail here
+}
+
+}  // namespace
+}  // namespace qjms::test
