@@ -107,7 +107,7 @@ class Client {
  public:
   Client(wserver::Provider_ptr p, Ledger& ledger, int caseNo, int client)
       : p_(wserver::Provider::_duplicate(p)), ledger_(ledger),
-        prefix_("hq" + std::to_string(caseNo) + "." + std::to_string(client)) {}
+        queues_("hq" + std::to_string(caseNo) + "."), prefix_(queues_ + std::to_string(client)) {}
   ~Client() {
     for (size_t c = 0; c < connections_.size(); ++c)
       if (connections_[c].open && call("closeConnection", false, [&] { p_->closeConnection(connections_[c].id); }))
@@ -139,7 +139,9 @@ class Client {
     bool open = true;
   };
 
-  std::string queueName(int pick) const { return "hq." + std::to_string(pick % 3); }
+  // Queues of this case only: a push that settles after the case ended
+  // returns its message where no later case looks.
+  std::string queueName(int pick) const { return queues_ + std::to_string(pick % 3); }
 
   // Text of every kind a field may get.
   std::optional<std::string> anyText(int pick) const {
@@ -156,7 +158,7 @@ class Client {
     }
   }
   std::string anyName(int pick) const {
-    return pick % 7 == 6 ? anyText(pick / 7).value_or("") : queueName(pick);
+    return pick % 7 == 6 ? queues_ + anyText(pick / 7).value_or("") : queueName(pick);
   }
 
   // Mostly well-formed, with a property `n` for selectors; one in four is
@@ -259,7 +261,7 @@ class Client {
 
   wserver::Provider_var p_;
   Ledger& ledger_;
-  std::string prefix_;
+  std::string queues_, prefix_;
   std::vector<Conn> connections_;
   std::vector<Session> sessions_;
   std::vector<Endpoint> endpoints_;
