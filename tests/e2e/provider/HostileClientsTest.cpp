@@ -37,14 +37,17 @@ std::string messageId(const wire::JMSMsg& m) {
 }
 
 // A session's listener: accepts pushes to sessions without transactions,
-// refuses the others (their messages come back, then go to the dead letters).
+// refuses the others (their messages come back, then go to the dead letters,
+// unless the client's own commit of the session took them meanwhile).
 class Listener : public POA_zorvane::velt::quorix::corba::jmsClient::MessageListener {
  public:
   using Interface = wclient::MessageListener;
   Ledger* ledger = nullptr;
   std::atomic<bool> transacted{false};
+  std::atomic<CORBA::Long> session{0};
   void onMessage(const wire::JMSMsg& m, const wire::UID&) override {
     if (transacted) {
+      ledger->refused(messageId(m), session);
       CORBA::WString_var reason = wideDup("refused");
       throw wire::SessionIDException(reason.in(), 0);
     }
@@ -322,8 +325,10 @@ void Client::step(const Step& s) {
                          std::optional<std::string> queue = {}) {
     endpoints_.push_back({id, si, receiver, producer, std::move(queue)});
   };
-  auto noteSend = [&](const std::string& queue, const std::string& id, const wire::JMSMsg& m) {
+  auto noteSend = [&](const std::string& queue, const std::string& id, const wire::JMSMsg& m,
+                      uint64_t began) {
     knownIds_.push_back(id);
+    ledger_.sendBegan(id, began);
     ledger_.usedQueue(queue);
     if (m.hdr.JMSExpiration != 0) ledger_.mayExpire(id);
     Session& owner = sessions_[endpoints_[ei].session];
@@ -395,8 +400,10 @@ void Client::step(const Step& s) {
             sid = p_->createSession(id, listener ? listener->ref() : wclient::MessageListener::_nil(),
                                     ackModes[(s.number >> 2) % 8], transacted, s.number, s.flag,
                                     s.number >> 3);
-          }) && !bad)
+          }) && !bad) {
+        if (listener) (*listener)->session = sid->sid;
         sessions_.push_back({sid.in(), transacted, size_t(conn - connections_.data()), true, {}, {}});
+      }
       break;
     }
     case Op::Commit: case Op::Rollback: case Op::CloseSession: {
@@ -406,6 +413,7 @@ void Client::step(const Step& s) {
       Session& ss = sessions_[si];
       if (s.op == Op::Commit) {
         if (call("commit", bad, [&] { p_->commit(id); }) && !bad) {
+          ledger_.committed(ss.id.sid, ledger_.tick());
           ledger_.sent(ss.sends);
           ledger_.consumed(ss.receives);
           ss.sends.clear();
@@ -493,16 +501,17 @@ void Client::step(const Step& s) {
       wire::JMSMsg m = anyMessage(s);
       CORBA::WString_var mid;
       CORBA::LongLong ts = 0;
+      const uint64_t began = ledger_.tick();
       if (s.op == Op::Produce) {
         if (call("produce", bad, [&] { p_->produce(m, id, mid.out(), ts); }) && !bad &&
             endpoints_[ei].queue)
-          noteSend(*endpoints_[ei].queue, narrow(mid.in()), m);
+          noteSend(*endpoints_[ei].queue, narrow(mid.in()), m, began);
       } else {
         const bool asTopic = s.number % 4 == 0;
         const std::string name = anyName(pick >> 1);
         wire::Destination d = destination(name, asTopic);
         if (call("produceTo", bad, [&] { p_->produceTo(d, m, id, mid.out(), ts); }) && !bad && !asTopic)
-          noteSend(name, narrow(mid.in()), m);
+          noteSend(name, narrow(mid.in()), m, began);
       }
       break;
     }
