@@ -37,8 +37,8 @@ std::string messageId(const wire::JMSMsg& m) {
 }
 
 // A session's listener: accepts pushes to sessions without transactions,
-// refuses the others (their messages come back, then go to the dead letters,
-// unless the client's own commit of the session took them meanwhile).
+// refuses the others, which closes their session at the server (the message
+// comes back, unless the client's own commit of the session took it meanwhile).
 class Listener : public POA_zorvane::velt::quorix::corba::jmsClient::MessageListener {
  public:
   using Interface = wclient::MessageListener;
