@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config git
           libomniorb4-dev omniidl omniorb libssl-dev
           libsqlite3-dev libcrypt-dev openssl
-          libgtest-dev libgmock-dev libbenchmark-dev valgrind
+          libgtest-dev libgmock-dev libbenchmark-dev valgrind librapidcheck-dev
           libcli11-dev nlohmann-json3-dev gcovr)
 missing=()
 for p in "${packages[@]}"; do
