@@ -1,6 +1,9 @@
 // Connections, sessions, test control and the operations not offered.
 #include "server/ProviderServant.h"
 
+#include <iostream>
+#include <mutex>
+
 #include "core/Text.h"
 #include "server/Addresses.h"
 #include "server/ClientCallbacks.h"
@@ -17,6 +20,17 @@ namespace quorix::provider {
 ProviderServant::ProviderServant(Broker& broker, CallLog& log, TestControl& control,
                                  ServantSettings settings)
     : broker_(broker), log_(log), control_(control), settings_(settings) {}
+
+void ProviderServant::logCall(std::string_view operation, const Renderer& render) {
+  std::string line(operation);
+  line += ' ';
+  line += toUtf8(render ? render() : u"");
+  line += '\n';
+  static std::mutex out;
+  std::lock_guard<std::mutex> lock(out);
+  std::cerr.write(line.data(), static_cast<std::streamsize>(line.size()));
+  std::cerr.flush();
+}
 
 void ProviderServant::notOffered(std::string_view operation) {
   run(operation, nullptr, [] {});

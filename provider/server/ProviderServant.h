@@ -110,6 +110,8 @@ class ProviderServant : public POA_zorvane::velt::quorix::corba::jmsServer::Prov
   template <class Work>
   auto run(std::string_view operation, const Renderer& render, Work&& work) -> decltype(work());
   [[noreturn]] void notOffered(std::string_view operation);
+  // One line per call on standard error, whole even when calls run side by side.
+  static void logCall(std::string_view operation, const Renderer& render);
 
   wire::UID* createConsumer(std::string_view operation, const Renderer& render,
                             const wire::SessionID& session, ConsumerSpec::Kind kind,
@@ -126,11 +128,7 @@ class ProviderServant : public POA_zorvane::velt::quorix::corba::jmsServer::Prov
 template <class Work>
 auto ProviderServant::run(std::string_view operation, const Renderer& render, Work&& work)
     -> decltype(work()) {
-  if (settings_.verbose) {
-    static std::mutex out;
-    std::lock_guard<std::mutex> lock(out);
-    std::cerr << operation << ' ' << toUtf8(render ? render() : u"") << std::endl;
-  }
+  if (settings_.verbose) logCall(operation, render);
   if (std::optional<Fault> f = log_.enter(operation, render)) {
     if (auto kind = errorKindFromName(f->exception)) raiseWire(*kind, f->code, f->reason);
     raiseSystem(f->exception, static_cast<uint32_t>(f->code));

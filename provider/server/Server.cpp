@@ -81,9 +81,10 @@ BrokerConfig brokerConfig(const Options& o, std::shared_ptr<Storage> storage,
   c.deadLetterQueue = fromUtf8(o.deadLetterQueue);
   c.pushThreads = o.pushThreads;
   c.log = [](const std::u16string& text) {
-    static std::mutex out;
-    std::lock_guard<std::mutex> lock(out);
-    std::cerr << "quorix-provider: " << toUtf8(text) << std::endl;
+    // One write per line, so it never splits a line the servant logs beside it.
+    const std::string line = "quorix-provider: " + toUtf8(text) + "\n";
+    std::cerr.write(line.data(), static_cast<std::streamsize>(line.size()));
+    std::cerr.flush();
   };
   return c;
 }
