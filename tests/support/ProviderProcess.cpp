@@ -64,7 +64,11 @@ pid_t spawn(std::vector<std::string> args, const std::string& outPath, const std
   sigset_t none;
   sigemptyset(&none);
   posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+  // A process group of its own: a test that stops the server (SIGSTOP) must not
+  // have the kernel wake it with SIGHUP and SIGCONT when some other process of
+  // an orphaned group it shared exits, as happens under a parallel ctest.
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
   pid_t pid = -1;
   int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
