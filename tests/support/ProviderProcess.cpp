@@ -1,5 +1,6 @@
 #include "ProviderProcess.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -173,8 +174,34 @@ void ProviderProcess::kill() {
   pid_ = -1;
 }
 
+namespace {
+// Whether every thread of the process shows state 'T' (stopped) in /proc.
+bool allStopped(pid_t pid) {
+  const std::string dir = "/proc/" + std::to_string(pid) + "/task";
+  DIR* tasks = opendir(dir.c_str());
+  if (!tasks) return false;
+  bool stopped = true;
+  while (dirent* entry = readdir(tasks)) {
+    if (entry->d_name[0] == '.') continue;
+    std::ifstream stat(dir + "/" + entry->d_name + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const size_t close = line.rfind(')');
+    if (close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'T') stopped = false;
+  }
+  closedir(tasks);
+  return stopped;
+}
+}  // namespace
+
 void ProviderProcess::signal(int sig) {
-  if (running()) ::kill(pid_, sig);
+  if (!running()) return;
+  ::kill(pid_, sig);
+  // A stop takes effect once every thread of the server has taken it: until
+  // then a call made after kill() may still be answered.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (sig == SIGSTOP && !allStopped(pid_) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 int runProviderToExit(const std::vector<std::string>& args, std::string* output) {
