@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
+#include "Crew.h"
 #include "Interrupt.h"
 #include "PerfTally.h"
 #include "Progress.h"
@@ -139,20 +140,6 @@ Peer openPeer(const ConnectionSettings& settings, const PerfOptions& o, const jm
     if (producing && o.persistent) p.producer->setDeliveryMode(jms::DeliveryMode::PERSISTENT);
     return p;
 }
-
-// Threads joined when this goes, whatever happened.
-class Crew {
-public:
-    ~Crew() { join(); }
-    template <class Work>
-    void run(Work work) { threads_.emplace_back(std::move(work)); }
-    void join() {
-        for (std::thread& t : threads_) if (t.joinable()) t.join();
-    }
-
-private:
-    std::vector<std::thread> threads_;
-};
 
 std::unique_ptr<jms::Message> perfMessage(jms::Session& session, const PerfOptions& o) {
     if (o.text) return std::unique_ptr<jms::Message>(session.createTextMessage(jms::WString(o.size, u'x')));

@@ -20,6 +20,7 @@
 #include <CLI/CLI.hpp>
 #include <jms/jms.h>
 
+#include "../Crew.h"
 #include "Peer.h"
 #include "Rss.h"
 #include "Tally.h"
@@ -28,6 +29,7 @@ namespace qjms::soak {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using cli::Crew;
 using namespace std::chrono_literals;
 const jms::WString kProducer = u"soakProducer";
 const jms::WString kSequence = u"soakSeq";
@@ -68,21 +70,6 @@ private:
     std::mutex mutex_;
     std::optional<std::string> first_;
     std::atomic<bool> happened_{false};
-};
-
-// Joined when this goes, whatever happened.
-class Crew {
-public:
-    ~Crew() { join(); }
-    template <class Work>
-    void run(Work work) { threads_.emplace_back(std::move(work)); }
-    void join() {
-        for (std::thread& t : threads_)
-            if (t.joinable()) t.join();
-    }
-
-private:
-    std::vector<std::thread> threads_;
 };
 
 void printMemory(const RssWatch& w) {
