@@ -1,5 +1,8 @@
 #include "ProviderControl.h"
 
+#include "core/Text.h"
+
+#include <algorithm>
 #include <mutex>
 #include <sstream>
 
@@ -28,62 +31,24 @@ Orb& orbOnce() {
   return o;
 }
 
-// Appends one code point as UTF-8.
-void put(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-}
 }  // namespace
 
 CORBA::ORB_ptr testOrb() { return orbOnce().orb.in(); }
 PortableServer::POA_ptr testPoa() { return orbOnce().poa.in(); }
 
-CORBA::WChar* wideDup(const std::string& s) {
-  std::wstring w;
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = s[i];
-    uint32_t cp = c;
-    size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    if (len > 1) cp = c & (0x7F >> len);
-    for (size_t k = 1; k < len && i + k < s.size(); ++k) cp = (cp << 6) | (s[i + k] & 0x3F);
-    i += len;
-    // Units of 16 bits on the wire, as the library sends them.
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      w += wchar_t(0xD800 + (cp >> 10));
-      w += wchar_t(0xDC00 + (cp & 0x3FF));
-    } else {
-      w += wchar_t(cp);
-    }
-  }
-  return CORBA::wstring_dup(w.c_str());
+// The wire carries 16-bit units, as the library sends them.
+CORBA::WChar* wideDup(const std::string& utf8) {
+  const std::u16string units = quorix::provider::fromUtf8(utf8);
+  CORBA::WChar* out = CORBA::wstring_alloc(static_cast<CORBA::ULong>(units.size()));
+  std::copy(units.begin(), units.end(), out);
+  out[units.size()] = 0;
+  return out;
 }
 
 std::string narrow(const CORBA::WChar* text) {
-  std::string out;
-  if (!text) return out;
-  for (; *text; ++text) {
-    uint32_t c = uint32_t(text[0]);
-    if (c >= 0xD800 && c <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (uint32_t(text[1]) - 0xDC00);
-      ++text;
-    }
-    put(out, c);
-  }
-  return out;
+  std::u16string units;
+  for (; text && *text; ++text) units += static_cast<char16_t>(*text);
+  return quorix::provider::toUtf8(units);
 }
 
 ProviderControl::ProviderControl(const std::string& ior) {
