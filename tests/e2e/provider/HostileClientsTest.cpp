@@ -52,8 +52,7 @@ enum class Op {
   Ping, SetClientId, CreateConnection, CreateSession, CreateSubscriber, CreateDurable, Unsubscribe,
   CreatePublisher, CreateReceiver, CreateBrowser, CreateSender, Commit, Rollback, Admin, Start,
   Stop, CloseConnection, CloseSession, SetListener, UnsetListener, CloseProducer, Produce,
-  ProduceTo, CloseConsumer, Consume, ConsumeById, ConsumeTimeOut, ConsumeNoBlock, Version,
-  Propagation, Notify, Count
+  ProduceTo, CloseConsumer, Consume, ConsumeById, ConsumeTimeOut, ConsumeNoBlock, Version, Count
 };
 // In the order of Op: the name, and how often steps pick it, weighted so that
 // messages flow: clients connect, open sessions and endpoints, and send and
@@ -68,7 +67,7 @@ const struct {
             {"closeConnection", 1}, {"closeSession", 1}, {"setMessageListener", 2},
             {"unsetMessageListener", 1}, {"closeProducer", 1}, {"produce", 8}, {"produceTo", 3},
             {"closeConsumer", 1}, {"consume", 1}, {"consumeById", 2}, {"consumeTimeOut", 3},
-            {"consumeNoBlock", 3}, {"getReceiverVersion", 1}, {"propagation", 1}, {"notify", 1}};
+            {"consumeNoBlock", 3}, {"getReceiverVersion", 1}};
 static_assert(std::size(kOps) == size_t(Op::Count));
 const char* name(Op op) { return kOps[int(op)].name; }
 
@@ -500,40 +499,6 @@ void Client::step(const Step& s) {
       call(s.op, false, [&] {
         CORBA::WString_var answer = p_->admin(command.in(), argument.in(), text(anyText(pick + 1)), text(std::nullopt));
       });
-      break;
-    }
-    case Op::Propagation: {  // operations the server does not offer, with odd arguments
-      wserver::PropID job;
-      job.pid = wideDup(anyText(pick).value_or(""));
-      job.username = text(anyText(pick + 1));
-      job.password = text(std::nullopt);
-      CORBA::WString_var t = wideDup(anyText(pick + 2).value_or(""));
-      wserver::PropRequests reqs(1);
-      reqs.length(1);
-      reqs[0].propID = job;
-      reqs[0].seqNo = s.number;
-      reqs[0].msgs.length(1);
-      reqs[0].msgs[0] = anyMessage(s);
-      call(s.op, false, [&] {
-        switch (s.number % 4) {
-          case 0: p_->startPropJob(job, s.flag, t.in(), t.in(), t.in(), s.flag, t.in(), t.in(), s.flag, s.number); break;
-          case 1: p_->recvPropReq(reqs); break;
-          case 2: p_->flowControlReq(job, s.number, -s.number); break;
-          default: wserver::PropRequest_var r = p_->reqResend(job, s.number);
-        }
-      });
-      break;
-    }
-    case Op::Notify: {
-      namespace notify = ::zorvane::velt::admin::notify;
-      notify::StringNullU dn;
-      if (s.flag) dn.val(wideDup(anyText(pick).value_or("")));
-      else dn.nullValue(0);
-      CORBA::WString_var entry = wideDup(anyText(pick + 1).value_or(""));
-      notify::Attributes attrs;
-      attrs.length(1);
-      attrs[0].name = wideDup("a");
-      call(s.op, false, [&] { p_->createAdminEntry(dn, dn, entry.in(), attrs); });
       break;
     }
     case Op::Count: break;
