@@ -39,19 +39,15 @@ std::vector<Taken> drainAll(wserver::Provider_ptr p, const wire::UID& consumer) 
   return out;
 }
 
-wire::UID_var durable(wserver::Provider_ptr p, const wire::SessionID& s,
-                      const std::optional<std::string>& selector = std::nullopt) {
+wire::UID_var durable(wserver::Provider_ptr p, const wire::SessionID& s) {
   CORBA::WString_var name = wideDup("dur");
-  return p->createDurableSubscriber(destination("t", true), name.in(), s, text(selector));
+  return p->createDurableSubscriber(destination("t", true), name.in(), s, text(std::nullopt));
 }
 
-wire::UID_var publisher(wserver::Provider_ptr p, const wire::SessionID& s) {
-  return p->createPublisher(optionalDestination("t", true), s);
-}
-
-TEST(ProviderStore, ACleanRestartKeepsPersistentMessagesAsSentAndDurableSubscriptions) {
+// (What the core keeps across a restart is checked by its own tests.)
+TEST(ProviderStore, ACleanRestartKeepsPersistentMessagesAsSent) {
   TempDir dir;
-  const std::string store = dir.file("store.db"), selector = "JMSPriority > 3";
+  const std::string store = dir.file("store.db");
   std::string taggedId;
   {
     Stored srv(store);
@@ -66,11 +62,6 @@ TEST(ProviderStore, ACleanRestartKeepsPersistentMessagesAsSentAndDurableSubscrip
     send(srv.p(), q.in(), textMessage("p9", 9, kPersistent));
     taggedId = send(srv.p(), q.in(), tagged);
     send(srv.p(), q.in(), textMessage("n9", 9, kNonPersistent));
-    srv.p()->closeConsumer(durable(srv.p(), s.in(), selector).in());
-    wire::UID_var pub = publisher(srv.p(), s.in());
-    send(srv.p(), pub.in(), textMessage("t5", 5, kPersistent));
-    send(srv.p(), pub.in(), textMessage("t1", 1, kPersistent));  // not selected
-    send(srv.p(), pub.in(), textMessage("n5", 5, kNonPersistent));
     // Handed out in a transaction that never commits.
     EXPECT_EQ(take(srv.p(), receiver(srv.p(), open.in(), "q").in()), "p9");
     EXPECT_EQ(srv.process.stop(), 0);
@@ -89,7 +80,6 @@ TEST(ProviderStore, ACleanRestartKeepsPersistentMessagesAsSentAndDurableSubscrip
   ASSERT_EQ(h.JMSProperties.length(), 1u);
   EXPECT_EQ(narrow(h.JMSProperties[0].val.propString()), "r\xC3\xA9" "d");
   EXPECT_FALSE(got[2]->_d()) << "a non-persistent message survived";
-  EXPECT_EQ(drain(srv.p(), durable(srv.p(), s.in(), selector).in()), "t5");
 }
 
 // ---- crashes -------------------------------------------------------------
@@ -211,7 +201,7 @@ void traffic(Stored& srv, Round& round, int roundNo, const std::atomic<bool>& st
     });
   client(threads, p, nullptr, [&round, &stop, p, prefix](Connection& c) {
     wire::SessionID_var s = c.session();
-    wire::UID_var pub = publisher(p, s.in());
+    wire::UID_var pub = p->createPublisher(optionalDestination("t", true), s.in());
     for (int n = 1; !stop; ++n) {
       std::string body = "t" + prefix + ".0." + std::to_string(n) + ".4";
       round.topic.note(&Ledger::sent, body);
