@@ -517,11 +517,8 @@ std::vector<std::string> drainAndCheck(wserver::Provider_ptr p, Ledger& ledger) 
   for (;;) {
     for (const std::string& q : ledger.queues()) {
       if (!receivers.count(q)) receivers[q] = receiver(p, s.in(), q);
-      for (;;) {
-        wire::NullJMSMsg_var m = p->consumeNoBlock(receivers[q].in());
-        if (!m->_d()) break;
+      for (wire::NullJMSMsg_var m; (m = p->consumeNoBlock(receivers[q].in()))->_d();)
         ledger.drained(messageId(m->val()));
-      }
     }
     auto faults = ledger.check();
     if (faults.empty() || std::chrono::steady_clock::now() > until) return faults;
@@ -536,8 +533,8 @@ Step anyStep(int op, int mangle, int pick, int number, bool flag) {
 TEST(HostileClients, ServerAnswersAndAccountsForEveryMessage) {
   // A short run by default; RC_PARAMS asks for more.
   setenv("RC_PARAMS", "max_success=40", 0);
-  ProviderProcess server({"--ping-interval", "0"});
-  ProviderControl control(server.ior());
+  Server server({"--ping-interval", "0"});
+  ProviderControl& control = server.control;
   std::atomic<int> caseNo{0};
   std::vector<int> ops;
   for (int op = 0; op < int(Op::Count); ++op) ops.insert(ops.end(), size_t(kOps[op].weight), op);
@@ -566,8 +563,8 @@ TEST(HostileClients, ServerAnswersAndAccountsForEveryMessage) {
     RC_ASSERT(faults.empty());
   });
   EXPECT_TRUE(ok);
-  EXPECT_TRUE(server.running());
-  EXPECT_EQ(server.stop(), 0) << server.log();  // leaks make a sanitized server fail here
+  EXPECT_TRUE(server.process.running());
+  EXPECT_EQ(server.process.stop(), 0) << server.process.log();  // leaks make a sanitized server fail here
 }
 
 }  // namespace

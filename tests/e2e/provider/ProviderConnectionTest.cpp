@@ -40,6 +40,7 @@ TEST_F(ProviderWire, ConnectionsLiveAndDieByTheirIdentifiers) {
   job.pid = wideDup("p");
   job.username = job.password = text(std::nullopt);
   EXPECT_EQ(raised([&] { p()->getRecvLogRec(job); }), "NO_IMPLEMENT");
+  EXPECT_EQ(control_.calls("getRecvLogRec"), 1);
 }
 
 TEST_F(ProviderWire, EveryInjectedExceptionArrivesByNameAndTheFaultedCallDoesNoWork) {

@@ -134,21 +134,6 @@ TEST(ProviderRobustness, NoMessageIsLostOrDuplicated) {
               textMessage("kept"));
          EXPECT_EQ(take(srv.p(), wire::UID_var(open("")).in()), "kept");
        }},
-      {"stop waits for the onMessage under way", {},
-       [](Server& srv) {
-         Listening l(srv, "q");
-         auto entered = std::make_shared<Latch>();
-         auto finished = std::make_shared<std::atomic<bool>>(false);
-         l.listen(srv, [entered, finished](const wire::JMSMsg&) {
-           entered->open();
-           std::this_thread::sleep_for(300ms);
-           *finished = true;
-         });
-         sendTo(srv, "q", textMessage("m"));
-         ASSERT_TRUE(entered->wait());
-         srv.p()->stop(l.conn.id());
-         EXPECT_TRUE(*finished);
-       }},
       {"a message that always fails becomes a dead letter",
        {"--max-delivery-failures", "2", "--dead-letter-queue", "dead"},
        [](Server& srv) {
