@@ -24,42 +24,30 @@ class Ledger {
   // A clock over every client's calls, to tell which calls may have overlapped.
   uint64_t tick() { return ++clock_; }
   // The send of `id` began at `at`: it reached its queue no earlier.
-  void sendBegan(const std::string& id, uint64_t at) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    sendBegan_[id] = at;
-  }
+  void sendBegan(const std::string& id, uint64_t at) { locked([&] { sendBegan_[id] = at; }); }
   // The listener of transacted session `sid` refused `id`.
-  void refused(const std::string& id, long sid) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    refused_.emplace(id, sid);
-  }
+  void refused(const std::string& id, long sid) { locked([&] { refused_.emplace(id, sid); }); }
   // A commit of session `sid` ended at `at`. A push joins the session's
   // transaction before the listener sees it and leaves it only once the
   // server has the listener's answer: a commit in between takes the message,
   // whatever the listener answers. The refusal closes the session, so no
   // later commit succeeds.
-  void committed(long sid, uint64_t at) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    commits_.emplace(sid, at);
-  }
-  void usedQueue(const std::string& name) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queues_.insert(name);
-  }
+  void committed(long sid, uint64_t at) { locked([&] { commits_.emplace(sid, at); }); }
+  void usedQueue(const std::string& name) { locked([&] { queues_.insert(name); }); }
   std::set<std::string> queues() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return queues_;
   }
   // Every delivery to a receiver or listener; `redelivered` as flagged.
   void delivered(const std::string& id, bool redelivered, bool pushed) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    seen_.insert(id);
-    if (!redelivered) ++firsts_[id];
-    if (pushed) ++pushed_[id];
+    locked([&] {
+      seen_.insert(id);
+      firsts_[id] += !redelivered;
+      pushed_[id] += pushed;
+    });
   }
   void fault(const std::string& what) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (faults_.size() < 20) faults_.push_back(what);
+    locked([&] { if (faults_.size() < 20) faults_.push_back(what); });
   }
 
   // What is wrong, one line each.
@@ -86,9 +74,13 @@ class Ledger {
   }
 
  private:
-  void add(std::map<std::string, int>& to, const std::vector<std::string>& ids) {
+  template <class F>
+  void locked(F f) {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (auto& id : ids) ++to[id];
+    f();
+  }
+  void add(std::map<std::string, int>& to, const std::vector<std::string>& ids) {
+    locked([&] { for (auto& id : ids) ++to[id]; });
   }
   // Whether a commit of a session whose listener refused `id` may have
   // taken it: one that ended after the send began.

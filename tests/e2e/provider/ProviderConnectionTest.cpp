@@ -3,21 +3,19 @@
 
 #include <memory>
 
-#include "ProviderProcess.h"
 #include "WireClient.h"
 
 namespace qjms::test {
 namespace {
 
 using namespace wireclient;
-constexpr auto npos = std::string::npos;
 
 class ProviderWire : public ::testing::Test {
  protected:
-  explicit ProviderWire(std::vector<std::string> args = {}) : server_(std::move(args)) {}
-  ProviderProcess server_;
-  ProviderControl control_{server_.ior()};
-  wserver::Provider_ptr p() { return control_.provider(); }
+  explicit ProviderWire(std::vector<std::string> args = {}) : srv_(std::move(args)) {}
+  Server srv_;
+  ProviderControl& control_ = srv_.control;
+  wserver::Provider_ptr p() { return srv_.p(); }
 };
 
 TEST_F(ProviderWire, ConnectionsLiveAndDieByTheirIdentifiers) {
@@ -35,6 +33,14 @@ TEST_F(ProviderWire, ConnectionsLiveAndDieByTheirIdentifiers) {
   c.close();
   EXPECT_EQ(control_.connectionOf("app"), -1);
   EXPECT_EQ(raised([&] { p()->start(c.id()); }), "ConnectionIDException");
+  // Operations the library never calls.
+  EXPECT_TRUE(p()->ping());
+  EXPECT_GT(p()->getReceiverVersion(), 0);
+  wserver::PropID job;
+  job.pid = wideDup("p");
+  job.username = job.password = text(std::nullopt);
+  EXPECT_EQ(raised([&] { p()->getRecvLogRec(job); }), "NO_IMPLEMENT");
+  EXPECT_EQ(control_.calls("getRecvLogRec"), 1);
 }
 
 TEST_F(ProviderWire, EveryInjectedExceptionArrivesByNameAndTheFaultedCallDoesNoWork) {
@@ -73,16 +79,6 @@ TEST_F(ProviderWire, EventsNameTheSessionOrConsumerTheyConcern) {
                                       "117 consumer " + std::to_string(r->uid)}));
   c.listener.deactivate();  // a listener that cannot be reached
   EXPECT_EQ(control_.event(104, c.id().cid), "error");
-}
-
-TEST_F(ProviderWire, OperationsTheLibraryNeverCallsAnswerSensibly) {
-  EXPECT_TRUE(p()->ping());
-  EXPECT_GT(p()->getReceiverVersion(), 0);
-  wserver::PropID job;
-  job.pid = wideDup("p");
-  job.username = job.password = text(std::nullopt);
-  EXPECT_EQ(raised([&] { p()->getRecvLogRec(job); }), "NO_IMPLEMENT");
-  EXPECT_EQ(control_.calls("getRecvLogRec"), 1);
 }
 
 class ConfiguredProvider : public ProviderWire {

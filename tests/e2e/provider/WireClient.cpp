@@ -83,6 +83,15 @@ std::optional<std::string> take(wserver::Provider_ptr p, const wire::UID& consum
   return bodyOf(m.in());
 }
 
+std::string drain(wserver::Provider_ptr p, const wire::UID& consumer, long long firstWithinMs) {
+  std::string out;
+  for (wire::NullJMSMsg_var m;
+       (m = firstWithinMs ? p->consumeTimeOut(firstWithinMs, consumer) : p->consumeNoBlock(consumer))->_d();
+       firstWithinMs = 0)
+    out += (out.empty() ? "" : " ") + bodyOf(m->val()) + (m->val().hdr.JMSRedelivered ? "*" : "");
+  return out;
+}
+
 std::vector<std::string> Recorder::waitFor(size_t n) {
   std::unique_lock<std::mutex> lock(mutex_);
   cv_.wait_for(lock, std::chrono::seconds(20), [&] { return lines_.size() >= n; });

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ProviderControl.h"
+#include "ProviderProcess.h"
 
 namespace qjms::test::wireclient {
 
@@ -34,6 +35,17 @@ wire::UID_var receiver(wserver::Provider_ptr p, const wire::SessionID& s, const 
                        const std::optional<std::string>& selector = {});
 std::string send(wserver::Provider_ptr p, const wire::UID& producer, const wire::JMSMsg& m);
 std::optional<std::string> take(wserver::Provider_ptr p, const wire::UID& consumer);
+// What `consumer` can take now, waiting up to `firstWithinMs` for the first:
+// the bodies, each with a * when redelivered, space-separated.
+std::string drain(wserver::Provider_ptr p, const wire::UID& consumer, long long firstWithinMs = 0);
+
+// A provider process with its test control.
+struct Server {
+  explicit Server(std::vector<std::string> args = {}) : process(std::move(args)) {}
+  ProviderProcess process;
+  ProviderControl control{process.ior()};
+  wserver::Provider_ptr p() { return control.provider(); }
+};
 
 // Activated on construction, deactivated on destruction (or earlier).
 template <class Servant>

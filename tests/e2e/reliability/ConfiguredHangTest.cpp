@@ -70,62 +70,34 @@ TEST(ProviderHung, ConfiguredTimeOutBoundsEveryCallButTheWaitAskedFor) {
     auto call = [&](std::string name, std::function<void()> body) {
         calls.emplace_back(std::move(name), [body] { body(); return std::string("returned"); });
     };
-    {
-        jms::QueueSession* s = queueSession();
-        jms::QueueSender* sender = keep(s->createSender(queue));
-        jms::TextMessage* m = keep(s->createTextMessage(u"hung"));
-        call("send", [=] { sender->send(m); });
-    }
-    {
-        auto* c = dynamic_cast<jms::TopicConnection*>(connection());
-        jms::TopicSession* s = keep(c->createTopicSession(false, 1));
-        jms::TopicPublisher* publisher = keep(s->createPublisher(keep(s->createTopic(u"hang.t"))));
-        jms::TextMessage* m = keep(s->createTextMessage(u"hung"));
-        call("publish", [=] { publisher->publish(m); });
-    }
-    {
-        jms::QueueConnection* c = connection();
-        call("createQueueSession", [=, &keep] { keep(c->createQueueSession(false, 1)); });
-    }
-    {
-        jms::QueueSession* s = queueSession();
-        call("createReceiver", [=, &keep] { keep(s->createReceiver(queue)); });
-        jms::QueueReceiver* r = keep(queueSession()->createReceiver(queue));
-        call("receiveNoWait", [=] { received(r->receiveNoWait()); });
-    }
-    {
-        jms::QueueSession* s = queueSession(true);
-        call("commit", [=] { s->commit(); });
-    }
-    {
-        jms::QueueConnection* c = connection();
-        call("stop", [=] { c->stop(); });
-        jms::QueueConnection* d = connection();
-        call("setClientID", [=] { d->setClientID(u"hung"); });
-    }
-    {
-        jms::QueueReceiver* r = keep(queueSession()->createReceiver(queue));
-        static struct : jms::MessageListener {
-            void onMessage(jms::Message*) override {}
-        } ignore;
-        call("setMessageListener", [=] { r->setMessageListener(&ignore); });
-    }
+    static struct : jms::MessageListener {
+        void onMessage(jms::Message*) override {}
+    } ignore;
+    auto receiver = [&] { return keep(queueSession()->createReceiver(queue)); };
+    auto sender = [&] { return keep(queueSession()->createSender(queue)); };
+    jms::TopicSession* topics = keep(dynamic_cast<jms::TopicConnection*>(connection())->createTopicSession(false, 1));
+    jms::TopicPublisher* publisher = keep(topics->createPublisher(keep(topics->createTopic(u"hang.t"))));
+    jms::TextMessage* news = keep(topics->createTextMessage(u"hung"));
+    jms::QueueSession* sending = queueSession();
+    jms::TextMessage* m = keep(sending->createTextMessage(u"hung"));
+    jms::QueueConnection *c1 = connection(), *c2 = connection(), *c3 = connection(), *c4 = connection();
+    jms::QueueSession *s1 = queueSession(), *tx = queueSession(true), *s2 = queueSession();
+    jms::QueueSender *p1 = keep(sending->createSender(queue)), *p2 = sender();
+    jms::QueueReceiver *r1 = receiver(), *r2 = receiver(), *r3 = receiver();
+    call("send", [=] { p1->send(m); });
+    call("publish", [=] { publisher->publish(news); });
+    call("createQueueSession", [=, &keep] { keep(c1->createQueueSession(false, 1)); });
+    call("createReceiver", [=, &keep] { keep(s1->createReceiver(queue)); });
+    call("receiveNoWait", [=] { received(r1->receiveNoWait()); });
+    call("commit", [=] { tx->commit(); });
+    call("stop", [=] { c2->stop(); });
+    call("setClientID", [=] { c3->setClientID(u"hung"); });
+    call("setMessageListener", [=] { r2->setMessageListener(&ignore); });
     call("createQueueConnection", [&] { keep(connectTo(provider).release()); });
-    // Closes of every kind.
-    {
-        jms::QueueSession* s = queueSession();
-        jms::QueueReceiver* r = keep(s->createReceiver(queue));
-        jms::QueueSender* p = keep(s->createSender(queue));
-        call("close consumer", [=] { r->close(); });
-        jms::QueueSession* t = queueSession();
-        jms::QueueSender* q = keep(t->createSender(queue));
-        call("close producer", [=] { q->close(); });
-        jms::QueueSession* u = queueSession();
-        call("close session", [=] { u->close(); });
-        jms::QueueConnection* c = connection();
-        call("close connection", [=] { c->close(); });
-        (void)p;
-    }
+    call("close consumer", [=] { r3->close(); });
+    call("close producer", [=] { p2->close(); });
+    call("close session", [=] { s2->close(); });
+    call("close connection", [=] { c4->close(); });
 
     provider.signal(SIGSTOP);
     std::vector<std::unique_ptr<Blocked>> running;

@@ -1,6 +1,7 @@
 #include "Traffic.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace qjms::test {
 
@@ -15,14 +16,10 @@ private:
 
 template <class T>
 T* Traffic::keep(T* object, int rank) {
-    owned_.push_back({rank, [object] { object->close(); }, [object] { delete object; }});
+    std::function<void()> close;
+    if constexpr (!std::is_base_of_v<jms::Destination, T>) close = [object] { object->close(); };
+    owned_.push_back({rank, std::move(close), [object] { delete object; }});
     return object;
-}
-
-template <class T>
-T* Traffic::keepDestination(T* destination) {
-    owned_.push_back({3, nullptr, [destination] { delete destination; }});
-    return destination;
 }
 
 Traffic::Traffic(const ProviderProcess& provider, int connections, uint32_t seed,
@@ -36,15 +33,18 @@ Traffic::Traffic(const ProviderProcess& provider, int connections, uint32_t seed
         jms::QueueConnection* c = keep(connectTo(provider).release(), 2);
         made.push_back(c);
         auto& topics = dynamic_cast<jms::TopicConnection&>(*c);
-        const jms::WString& mine = queues[i % 2];
-        const jms::WString& other = queues[(i + 1) % 2];
+        const jms::WString &mine = queues[i % 2], &other = queues[(i + 1) % 2];
         sender(*c, mine, i % 2 == 1);
         receiver(*c, other);
         browser(*c, mine);
         churn(*c, other);
-        listen(*c, mine);
+        jms::QueueSession* s = keep(c->createQueueSession(false, 1), 1);
+        listen(keep(s->createReceiver(keep(s->createQueue(mine), 3)), 0));
         if (i == 0) publisher(topics, topic);
-        if (i == connections - 1) subscribe(topics, topic);
+        if (i == connections - 1) {
+            jms::TopicSession* t = keep(topics.createTopicSession(false, 1), 1);
+            listen(keep(t->createSubscriber(keep(t->createTopic(topic), 3)), 0));
+        }
     }
     for (jms::QueueConnection* c : made) c->start();
 }
@@ -80,7 +80,7 @@ void Traffic::pause(std::mt19937& rng) const {
 
 void Traffic::sender(jms::QueueConnection& c, const jms::WString& queue, bool transacted) {
     jms::QueueSession* s = keep(c.createQueueSession(transacted, 1), 1);
-    jms::Queue* q = keepDestination(s->createQueue(queue));
+    jms::Queue* q = keep(s->createQueue(queue), 3);
     jms::QueueSender* p = keep(s->createSender(q), 0);
     addWorker([this, s, p, transacted](int id, std::mt19937& rng) {
         for (int32_t seq = 0; !stopping_; ++seq) {
@@ -97,7 +97,7 @@ void Traffic::sender(jms::QueueConnection& c, const jms::WString& queue, bool tr
 
 void Traffic::publisher(jms::TopicConnection& c, const jms::WString& topic) {
     jms::TopicSession* s = keep(c.createTopicSession(false, 1), 1);
-    jms::Topic* t = keepDestination(s->createTopic(topic));
+    jms::Topic* t = keep(s->createTopic(topic), 3);
     jms::TopicPublisher* p = keep(s->createPublisher(t), 0);
     addWorker([this, s, p](int id, std::mt19937& rng) {
         while (!stopping_) {
@@ -112,7 +112,7 @@ void Traffic::publisher(jms::TopicConnection& c, const jms::WString& topic) {
 
 void Traffic::receiver(jms::QueueConnection& c, const jms::WString& queue) {
     jms::QueueSession* s = keep(c.createQueueSession(false, 1), 1);
-    jms::Queue* q = keepDestination(s->createQueue(queue));
+    jms::Queue* q = keep(s->createQueue(queue), 3);
     jms::QueueReceiver* r = keep(s->createReceiver(q), 0);
     addWorker([this, r](int id, std::mt19937& rng) {
         while (!stopping_) {
@@ -130,7 +130,7 @@ void Traffic::receiver(jms::QueueConnection& c, const jms::WString& queue) {
 
 void Traffic::browser(jms::QueueConnection& c, const jms::WString& queue) {
     jms::QueueSession* s = keep(c.createQueueSession(false, 1), 1);
-    jms::Queue* q = keepDestination(s->createQueue(queue));
+    jms::Queue* q = keep(s->createQueue(queue), 3);
     addWorker([this, s, q](int id, std::mt19937& rng) {
         while (!stopping_) {
             std::unique_ptr<jms::QueueBrowser> b;
@@ -172,27 +172,15 @@ void Traffic::churn(jms::QueueConnection& c, const jms::WString& queue) {
     });
 }
 
-void Traffic::listen(jms::QueueConnection& c, const jms::WString& queue) {
+void Traffic::listen(jms::MessageConsumer* consumer) {
     listeners_.push_back(std::make_unique<Counter>(delivered_));
-    jms::QueueSession* s = keep(c.createQueueSession(false, 1), 1);
-    jms::Queue* q = keepDestination(s->createQueue(queue));
-    keep(s->createReceiver(q), 0)->setMessageListener(listeners_.back().get());
-}
-
-void Traffic::subscribe(jms::TopicConnection& c, const jms::WString& topic) {
-    listeners_.push_back(std::make_unique<Counter>(delivered_));
-    jms::TopicSession* s = keep(c.createTopicSession(false, 1), 1);
-    jms::Topic* t = keepDestination(s->createTopic(topic));
-    keep(s->createSubscriber(t), 0)->setMessageListener(listeners_.back().get());
+    consumer->setMessageListener(listeners_.back().get());
 }
 
 const char* Traffic::name(Teardown how) {
-    switch (how) {
-        case Teardown::CloseConnectionsThenDelete: return "close connections, delete all";
-        case Teardown::CloseEachThenDelete: return "close each, delete all";
-        case Teardown::DeleteOnly: return "delete all unclosed";
-    }
-    return "?";
+    static const char* const names[] = {"close connections, delete all", "close each, delete all",
+                                        "delete all unclosed"};
+    return names[static_cast<int>(how)];
 }
 
 Traffic::Ended Traffic::teardown(Teardown how, std::mt19937& rng) {

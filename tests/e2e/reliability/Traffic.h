@@ -49,8 +49,6 @@ private:
     };
     template <class T>
     T* keep(T* object, int rank);
-    template <class T>
-    T* keepDestination(T* destination);
 
     void addWorker(std::function<void(int id, std::mt19937& rng)> body);
     void pause(std::mt19937& rng) const;
@@ -60,8 +58,7 @@ private:
     void browser(jms::QueueConnection& c, const jms::WString& queue);
     void churn(jms::QueueConnection& c, const jms::WString& queue);
     void publisher(jms::TopicConnection& c, const jms::WString& topic);
-    void listen(jms::QueueConnection& c, const jms::WString& queue);
-    void subscribe(jms::TopicConnection& c, const jms::WString& topic);
+    void listen(jms::MessageConsumer* consumer);
 
     class Counter;
     Outcomes& outcomes_;
