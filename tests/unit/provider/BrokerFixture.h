@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/Broker.h"
 #include "core/Storage.h"
@@ -149,6 +150,12 @@ class BrokerTest : public ::testing::Test {
     spec.filter = std::move(filter);
     return b().createConsumer(s, spec);
   }
+  EndpointKey listener(const SessionKey& s, std::u16string q,
+                       std::shared_ptr<const MessageFilter> filter = nullptr) {
+    EndpointKey r = receiver(s, std::move(q), std::move(filter));
+    b().setListener(r, true);
+    return r;
+  }
   // Durable when `durable` names a subscription.
   EndpointKey subscriber(const SessionKey& s, std::u16string t, std::u16string durable = {},
                          std::optional<std::u16string> selector = std::nullopt,
@@ -158,11 +165,14 @@ class BrokerTest : public ::testing::Test {
                       std::move(filter)};
     return b().createConsumer(s, spec);
   }
+  SentMessage send(const EndpointKey& p, OutgoingMessage m) {
+    return b().produce(p, std::nullopt, std::move(m));
+  }
   SentMessage send(const EndpointKey& p, std::u16string body, int32_t priority = 4,
                    int32_t mode = kNonPersistent) {
     OutgoingMessage m = msg(std::move(body), priority);
     m.deliveryMode = mode;
-    return b().produce(p, std::nullopt, std::move(m));
+    return send(p, std::move(m));
   }
   std::optional<Delivery> take(const EndpointKey& c) { return b().receive(c, Wait::none()); }
   // The bodies of everything the consumer can take now; `flags` gets R
@@ -176,11 +186,16 @@ class BrokerTest : public ::testing::Test {
     return out;
   }
 
-  // The broker the helpers above use: broker_, or the one a test restarted.
+  // The broker the helpers above use: broker_, or the last one use() made.
   Broker& b() { return current_ ? *current_ : broker_; }
+  Broker& use(BrokerConfig cfg) {
+    current_ = runs_.emplace_back(std::make_unique<Broker>(withClock(std::move(cfg)))).get();
+    return *current_;
+  }
 
   std::atomic<int64_t> clock_{1'700'000'000'000};
   Broker broker_;
+  std::vector<std::unique_ptr<Broker>> runs_;
   Broker* current_ = nullptr;
 };
 

@@ -18,8 +18,8 @@ class Queues : public BrokerTest {};
 TEST_F(Queues, SendStampsIdentifierAndTimeAndAFilteredReceiverTakesOnlyItsOwn) {
   SessionKey s = session(connect());
   EndpointKey p = sender(s, u"q");
-  SentMessage red = broker_.produce(p, std::nullopt, msg(u"red", 4, 0, {{u"colour", 1}}));
-  SentMessage blue = broker_.produce(p, std::nullopt, msg(u"blue", 4, 0, {{u"colour", 2}}));
+  SentMessage red = send(p, msg(u"red", 4, 0, {{u"colour", 1}}));
+  SentMessage blue = send(p, msg(u"blue", 4, 0, {{u"colour", 2}}));
   EXPECT_EQ(red.id.substr(0, 3), u"ID:");
   EXPECT_NE(red.id, blue.id);
   EXPECT_EQ(red.timestamp, clock_.load());
@@ -120,9 +120,9 @@ TEST_F(Queues, ExpiredMessagesAreNeverDelivered) {
   SessionKey s = session(connect());
   EndpointKey p = sender(s, u"q");
   int64_t now = clock_.load();
-  broker_.produce(p, std::nullopt, msg(u"stale", 4, now));  // expires as it is sent
-  broker_.produce(p, std::nullopt, msg(u"edge", 4, now + 100));
-  broker_.produce(p, std::nullopt, msg(u"never", 4, 0));
+  send(p, msg(u"stale", 4, now));  // expires as it is sent
+  send(p, msg(u"edge", 4, now + 100));
+  send(p, u"never");
   EXPECT_EQ(broker_.stats().messages, 2u);
   clock_ += 100;  // "edge" expires exactly now
   EXPECT_EQ(drain(receiver(s, u"q")), u"never");
@@ -145,20 +145,17 @@ TEST_F(Queues, BrowserShowsTheQueueInOrderWithoutConsuming) {
 TEST_F(Queues, DepthLimitRefusesTheNextSendCountingUncommittedOnes) {
   BrokerConfig cfg;
   cfg.maxQueueDepth = 2;
-  Broker limited(withClock(cfg));
-  ConnectionKey c = limited.connect({{}, {}, {}, u"vol", 1, nullptr});
-  SessionKey s = limited.createSession(c, 4, false, nullptr);
-  EndpointKey p = limited.createProducer(s, false, queue(u"q"));
-  limited.produce(p, std::nullopt, msg(u"1"));
-  limited.produce(p, std::nullopt, msg(u"2", 4, clock_.load() + 10));
-  EXPECT_PROVIDER_ERROR(limited.produce(p, std::nullopt, msg(u"3")), ErrorKind::Full);
+  use(cfg);
+  ConnectionKey c = connect();
+  EndpointKey p = sender(session(c), u"q"), tp = sender(session(c, true), u"other");
+  send(p, u"1");
+  send(p, msg(u"2", 4, clock_.load() + 10));
+  EXPECT_PROVIDER_ERROR(send(p, u"3"), ErrorKind::Full);
   clock_ += 10;  // an expired message no longer counts
-  limited.produce(p, std::nullopt, msg(u"3"));
-  SessionKey tx = limited.createSession(c, 1, true, nullptr);
-  EndpointKey tp = limited.createProducer(tx, false, queue(u"other"));
-  limited.produce(tp, std::nullopt, msg(u"1"));
-  limited.produce(tp, std::nullopt, msg(u"2"));
-  EXPECT_PROVIDER_ERROR(limited.produce(tp, std::nullopt, msg(u"3")), ErrorKind::Full);
+  send(p, u"3");
+  send(tp, u"1");
+  send(tp, u"2");
+  EXPECT_PROVIDER_ERROR(send(tp, u"3"), ErrorKind::Full);
 }
 
 TEST_F(Queues, SendChecksModePriorityAndDestination) {

@@ -51,10 +51,7 @@ class Restart : public BrokerTest {
   // shuts the current run down.
   void restart(bool clean) {
     if (clean) b().shutdown();
-    runs_.push_back(std::make_unique<Broker>(
-        withClock(kept(std::make_shared<MemoryStorage>(storage().load())))));
-    runs_.back()->restore();
-    current_ = runs_.back().get();
+    use(kept(std::make_shared<MemoryStorage>(storage().load()))).restore();
   }
   SentMessage sendKept(const EndpointKey& p, std::u16string body, int32_t priority = 4) {
     return send(p, std::move(body), priority, kPersistent);
@@ -65,7 +62,6 @@ class Restart : public BrokerTest {
   }
 
   std::vector<std::shared_ptr<HeldSink>> sinks_;
-  std::vector<std::unique_ptr<Broker>> runs_;
 };
 
 // Acknowledged (received outside a transaction, committed) is gone; handed
@@ -105,11 +101,11 @@ TEST_F(Restart, APushUnderWayAtACrashComesBackRedelivered) {
   EndpointKey p = sender(session(c), u"q");
   sendKept(p, u"x");
   sendKept(p, u"y");
-  b().setListener(receiver(session(c, false, pushedAndAcked), u"q"), true);
+  listener(session(c, false, pushedAndAcked), u"q");
   ASSERT_TRUE(pushedAndAcked->entered.wait());
   b().closeConnection(c);  // no more pushes to it
   pushedAndAcked->release.open();
-  b().setListener(receiver(session(connect(), false, pushedOnly), u"q"), true);
+  listener(session(connect(), false, pushedOnly), u"q");
   ASSERT_TRUE(pushedOnly->entered.wait());
   EXPECT_EQ(pushedAndAcked->seen() + pushedOnly->seen(), u"xy");
 
@@ -133,7 +129,7 @@ TEST_F(Restart, DurableSubscriptionsKeepTheirDefinitionAndBacklog) {
   auto publish = [&](std::u16string body, int64_t k, int32_t mode) {
     OutgoingMessage m = msg(std::move(body), 4, 0, {{u"k", k}});
     m.deliveryMode = mode;
-    b().produce(pub, std::nullopt, std::move(m));
+    send(pub, std::move(m));
   };
   publish(u"x", 1, kPersistent);
   publish(u"y", 0, kPersistent);
@@ -184,7 +180,7 @@ TEST_F(Restart, ExpiredMessagesAreDeletedFromTheStorage) {
   for (auto [body, ttl] : {std::pair{u"soon", 10}, {u"later", 20}, {u"never", 0}}) {
     OutgoingMessage m = msg(body, 4, ttl ? clock_.load() + ttl : 0);
     m.deliveryMode = kPersistent;
-    b().produce(p, std::nullopt, std::move(m));
+    send(p, std::move(m));
   }
   clock_ += 10;
   EXPECT_EQ(b().sweep().expired, 1u);  // while running
@@ -202,7 +198,7 @@ TEST_F(Restart, ADeadLetterStaysKeptAndItsOriginDoesNot) {
   sink->release.open();
   ConnectionKey c = connect();
   sendKept(sender(session(c), u"q"), u"m");
-  b().setListener(receiver(session(c, false, sink), u"q"), true);
+  listener(session(c, false, sink), u"q");
   ASSERT_TRUE(sink->entered.wait());
   b().closeConnection(c);
   restart(true);

@@ -7,7 +7,7 @@
 #include <condition_variable>
 #include <fstream>
 #include <functional>
-#include <sstream>
+#include <tuple>
 
 #include "BrokerFixture.h"
 #include "StoreFiles.h"
@@ -116,10 +116,8 @@ TEST_P(Backends, KeepWhatBatchesLeaveExactlyAndMessagesWhileEntriesReferToThem) 
   const MessageRecord& m = c.messages[0];
   EXPECT_EQ(m.id, odd.id);
   EXPECT_EQ(m.payload, odd.payload);
-  EXPECT_EQ(m.timestamp, odd.timestamp);
-  EXPECT_EQ(m.expiration, odd.expiration);
-  EXPECT_EQ(m.priority, 9);
-  EXPECT_EQ(m.deliveryMode, kPersistent);
+  EXPECT_EQ(std::tuple(m.timestamp, m.expiration, m.priority, m.deliveryMode),
+            std::tuple(odd.timestamp, odd.expiration, 9, kPersistent));
   EXPECT_EQ(m.correlationId, std::optional<std::u16string>(u""));
   EXPECT_FALSE(m.type);
   EXPECT_EQ(m.annotations, odd.annotations);

@@ -24,13 +24,13 @@ TEST_F(Topics, SubscriberStoresOnlyWhatItSelectsAndOnlyWhileOpen) {
   SessionKey s = session(connect());
   EndpointKey pub = publisher(s, u"t");
   EndpointKey one = subscriber(s, u"t", {}, u"n = 1", std::make_shared<PropertyEquals>(u"n", 1));
-  broker_.produce(pub, std::nullopt, msg(u"a", 4, 0, {{u"n", 1}}));
-  broker_.produce(pub, std::nullopt, msg(u"b", 4, 0, {{u"n", 2}}));
+  send(pub, msg(u"a", 4, 0, {{u"n", 1}}));
+  send(pub, msg(u"b", 4, 0, {{u"n", 2}}));
   EXPECT_EQ(broker_.stats().messages, 1u);  // "b" was never stored for it
   EXPECT_EQ(drain(one), u"a");
-  broker_.produce(pub, std::nullopt, msg(u"c", 4, 0, {{u"n", 1}}));
+  send(pub, msg(u"c", 4, 0, {{u"n", 1}}));
   broker_.closeConsumer(one);  // its copy goes with it
-  broker_.produce(pub, std::nullopt, msg(u"d", 4, 0, {{u"n", 1}}));
+  send(pub, msg(u"d", 4, 0, {{u"n", 1}}));
   EXPECT_EQ(broker_.stats().messages, 0u);
 }
 
