@@ -1,15 +1,19 @@
 #pragma once
 // Scaffolding for the messaging-core tests: a broker with a settable clock,
-// message builders, a payload with integer properties and a filter over them.
+// message builders, a payload with integer properties, a filter over them and
+// a scripted listener.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/Broker.h"
@@ -99,6 +103,59 @@ class Gate {
   std::mutex mutex_;
   std::condition_variable cv_;
   bool open_ = false;
+};
+
+// Records pushes as "body" (or "body*" when redelivered), runs the listener's
+// work (`inside`) and answers with a scripted outcome, Delivered once the
+// script runs out. Flags overlapping calls.
+class FakeSink : public MessageSink {
+ public:
+  PushOutcome push(const Delivery& d) override {
+    if (inCall_.exchange(true)) overlapped = true;
+    PushOutcome out = PushOutcome::Delivered;
+    std::function<void(const Delivery&)> work;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!script_.empty()) out = script_.front(), script_.pop_front();
+      log_ += (log_.empty() ? u"" : u" ") + bodyOf(d.message) + (d.redelivered ? u"*" : u"");
+      lastUid = d.consumer.uid;
+      work = inside;
+    }
+    entered.open();
+    if (work) work(d);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));  // room for an overlapping call to show
+    inCall_ = false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++count_;
+    cv_.notify_all();
+    return out;
+  }
+  void script(std::initializer_list<PushOutcome> outcomes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    script_.insert(script_.end(), outcomes);
+  }
+  // The pushes so far, once `n` have returned (or after a generous wait).
+  std::u16string waitFor(size_t n) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait_for(lock, std::chrono::seconds(10), [&] { return count_ >= n; });
+    return log_;
+  }
+  size_t count() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return count_;
+  }
+  std::function<void(const Delivery&)> inside;  // set before the first push
+  Gate entered;                                 // opened once a push is under way
+  std::atomic<bool> overlapped{false};
+  std::atomic<int32_t> lastUid{0};
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<PushOutcome> script_;
+  std::u16string log_;
+  size_t count_ = 0;
+  std::atomic<bool> inCall_{false};
 };
 
 inline DestinationRef queue(std::u16string name) { return {std::move(name), false, false, {}}; }

@@ -1,10 +1,6 @@
+// Pushes to a session's listener: order, turns, outcomes, and settling a
+// transaction inside onMessage.
 #include <gtest/gtest.h>
-
-#include <condition_variable>
-#include <deque>
-#include <functional>
-#include <mutex>
-#include <thread>
 
 #include "BrokerFixture.h"
 
@@ -12,57 +8,6 @@ namespace quorix::provider::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Records pushes as "body" (or "body*" when redelivered), runs the listener's
-// work (`inside`) and answers with a scripted outcome, Delivered once the
-// script runs out. Flags overlapping calls.
-class FakeSink : public MessageSink {
- public:
-  PushOutcome push(const Delivery& d) override {
-    if (inCall_.exchange(true)) overlapped = true;
-    PushOutcome out = PushOutcome::Delivered;
-    std::function<void(const Delivery&)> work;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (!script_.empty()) out = script_.front(), script_.pop_front();
-      log_ += (log_.empty() ? u"" : u" ") + bodyOf(d.message) + (d.redelivered ? u"*" : u"");
-      lastUid = d.consumer.uid;
-      work = inside;
-    }
-    if (work) work(d);
-    std::this_thread::sleep_for(1ms);  // room for an overlapping call to show
-    inCall_ = false;
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++count_;
-    cv_.notify_all();
-    return out;
-  }
-  void script(std::initializer_list<PushOutcome> outcomes) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    script_.insert(script_.end(), outcomes);
-  }
-  // The pushes so far, once `n` have returned (or after a generous wait).
-  std::u16string waitFor(size_t n) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    cv_.wait_for(lock, 10s, [&] { return count_ >= n; });
-    return log_;
-  }
-  size_t count() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return count_;
-  }
-  std::function<void(const Delivery&)> inside;  // set before the first push
-  std::atomic<bool> overlapped{false};
-  std::atomic<int32_t> lastUid{0};
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<PushOutcome> script_;
-  std::u16string log_;
-  size_t count_ = 0;
-  std::atomic<bool> inCall_{false};
-};
 
 class Push : public BrokerTest {
  protected:

@@ -116,18 +116,6 @@ TEST_F(Queues, CompetingConsumersGetEachMessageExactlyOnce) {
   EXPECT_EQ(std::set<std::u16string>(all.begin(), all.end()).size(), size_t(kMessages));
 }
 
-TEST_F(Queues, ExpiredMessagesAreNeverDelivered) {
-  SessionKey s = session(connect());
-  EndpointKey p = sender(s, u"q");
-  int64_t now = clock_.load();
-  send(p, msg(u"stale", 4, now));  // expires as it is sent
-  send(p, msg(u"edge", 4, now + 100));
-  send(p, u"never");
-  EXPECT_EQ(broker_.stats().messages, 2u);
-  clock_ += 100;  // "edge" expires exactly now
-  EXPECT_EQ(drain(receiver(s, u"q")), u"never");
-}
-
 TEST_F(Queues, BrowserShowsTheQueueInOrderWithoutConsuming) {
   SessionKey s = session(connect({}, /*started=*/false));  // browsing needs no start
   EndpointKey p = sender(s, u"q");
@@ -142,18 +130,22 @@ TEST_F(Queues, BrowserShowsTheQueueInOrderWithoutConsuming) {
   EXPECT_PROVIDER_ERROR(broker_.setListener(browser, true), ErrorKind::Consumer);
 }
 
-TEST_F(Queues, DepthLimitRefusesTheNextSendCountingUncommittedOnes) {
+TEST_F(Queues, ExpiredMessagesAreNeverDeliveredNorCountedAgainstTheDepthLimit) {
   BrokerConfig cfg;
   cfg.maxQueueDepth = 2;
   use(cfg);
   ConnectionKey c = connect();
-  EndpointKey p = sender(session(c), u"q"), tp = sender(session(c, true), u"other");
-  send(p, u"1");
-  send(p, msg(u"2", 4, clock_.load() + 10));
-  EXPECT_PROVIDER_ERROR(send(p, u"3"), ErrorKind::Full);
-  clock_ += 10;  // an expired message no longer counts
-  send(p, u"3");
-  send(tp, u"1");
+  SessionKey s = session(c);
+  EndpointKey p = sender(s, u"q"), tp = sender(session(c, true), u"other");
+  int64_t now = clock_.load();
+  send(p, msg(u"stale", 4, now));  // expires as it is sent: not kept
+  send(p, msg(u"edge", 4, now + 100));
+  send(p, u"never");
+  EXPECT_PROVIDER_ERROR(send(p, u"refused"), ErrorKind::Full);
+  clock_ += 100;  // "edge" expires exactly now
+  send(p, u"last");
+  EXPECT_EQ(drain(receiver(s, u"q")), u"neverlast");
+  send(tp, u"1");  // uncommitted sends count
   send(tp, u"2");
   EXPECT_PROVIDER_ERROR(send(tp, u"3"), ErrorKind::Full);
 }

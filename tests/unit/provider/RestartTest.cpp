@@ -18,32 +18,11 @@ BrokerConfig kept(std::shared_ptr<MemoryStorage> storage = std::make_shared<Memo
   return c;
 }
 
-// Holds every push until the test lets it go.
-struct HeldSink : MessageSink {
-  PushOutcome push(const Delivery& d) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      pushed += bodyOf(d.message) + (d.redelivered ? u"*" : u"");
-    }
-    entered.open();
-    release.wait();
-    return outcome;
-  }
-  std::u16string seen() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return pushed;
-  }
-  std::mutex mutex;
-  std::u16string pushed;
-  Gate entered, release;
-  PushOutcome outcome = PushOutcome::Delivered;
-};
-
 class Restart : public BrokerTest {
  protected:
   Restart() : BrokerTest(kept()) {}
   ~Restart() override {
-    for (auto& s : sinks_) s->release.open();
+    for (auto& g : holds_) g->open();
   }
 
   MemoryStorage& storage() { return static_cast<MemoryStorage&>(*b().config().storage); }
@@ -56,12 +35,18 @@ class Restart : public BrokerTest {
   SentMessage sendKept(const EndpointKey& p, std::u16string body, int32_t priority = 4) {
     return send(p, std::move(body), priority, kPersistent);
   }
-  std::shared_ptr<HeldSink> heldSink() { return sinks_.emplace_back(std::make_shared<HeldSink>()); }
+  // A sink whose pushes wait for `hold` to open (at the latest as the test ends).
+  std::shared_ptr<FakeSink> heldSink(std::shared_ptr<Gate>& hold) {
+    hold = holds_.emplace_back(std::make_shared<Gate>());
+    auto sink = std::make_shared<FakeSink>();
+    sink->inside = [hold](const Delivery&) { hold->wait(); };
+    return sink;
+  }
   std::u16string drainQueue(std::u16string name, std::u16string* flags) {
     return drain(receiver(session(connect()), std::move(name)), flags);
   }
 
-  std::vector<std::shared_ptr<HeldSink>> sinks_;
+  std::vector<std::shared_ptr<Gate>> holds_;
 };
 
 // Acknowledged (received outside a transaction, committed) is gone; handed
@@ -96,7 +81,8 @@ TEST_F(Restart, QueuesComeBackInOrderWithWhatWasHandedOutMarkedRedelivered) {
 // A push is acknowledged when onMessage returns; one under way at a crash
 // comes back marked.
 TEST_F(Restart, APushUnderWayAtACrashComesBackRedelivered) {
-  auto pushedAndAcked = heldSink(), pushedOnly = heldSink();
+  std::shared_ptr<Gate> ack, held;
+  auto pushedAndAcked = heldSink(ack), pushedOnly = heldSink(held);
   ConnectionKey c = connect();
   EndpointKey p = sender(session(c), u"q");
   sendKept(p, u"x");
@@ -104,10 +90,10 @@ TEST_F(Restart, APushUnderWayAtACrashComesBackRedelivered) {
   listener(session(c, false, pushedAndAcked), u"q");
   ASSERT_TRUE(pushedAndAcked->entered.wait());
   b().closeConnection(c);  // no more pushes to it
-  pushedAndAcked->release.open();
+  ack->open();
   listener(session(connect(), false, pushedOnly), u"q");
   ASSERT_TRUE(pushedOnly->entered.wait());
-  EXPECT_EQ(pushedAndAcked->seen() + pushedOnly->seen(), u"xy");
+  EXPECT_EQ(pushedAndAcked->waitFor(1) + pushedOnly->waitFor(0), u"xy");
 
   restart(false);
   // "x" may be back too, since no one waits for the write that acknowledges
@@ -193,9 +179,8 @@ TEST_F(Restart, ExpiredMessagesAreDeletedFromTheStorage) {
 }
 
 TEST_F(Restart, ADeadLetterStaysKeptAndItsOriginDoesNot) {
-  auto sink = heldSink();
-  sink->outcome = PushOutcome::Failed;
-  sink->release.open();
+  auto sink = std::make_shared<FakeSink>();
+  sink->script({PushOutcome::Failed});
   ConnectionKey c = connect();
   sendKept(sender(session(c), u"q"), u"m");
   listener(session(c, false, sink), u"q");

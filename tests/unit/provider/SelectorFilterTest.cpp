@@ -51,10 +51,6 @@ struct SlowFilter : MessageFilter {
   mutable std::atomic<bool> gaveUp{false};
 };
 
-struct Sink : MessageSink {
-  PushOutcome push(const Delivery&) override { return PushOutcome::Delivered; }
-};
-
 // Selectors run without the broker's lock: however long one takes, other
 // clients' calls go through meanwhile.
 TEST_F(BrokerTest, ASlowSelectorHoldsUpNoOtherClient) {
@@ -87,7 +83,7 @@ TEST_F(BrokerTest, ASlowSelectorHoldsUpNoOtherClient) {
       {"push to a selective listener",
        [&](auto& f) {
          ConnectionKey c = connect();
-         SessionKey s = session(c, false, std::make_shared<Sink>());
+         SessionKey s = session(c, false, std::make_shared<FakeSink>());
          listener(s, u"q3", f);
          send(sender(s, u"q3"), u"m");
          f->entered.wait();

@@ -52,19 +52,18 @@ TEST_F(Topics, DurableSubscriptionIsKeptPerClientIdentifierAndNameWhileInactive)
 
 TEST_F(Topics, DurableInUseUntilClosedThenUnsubscribed) {
   SessionKey s = session(connect(u"c"));
-  auto expectInUse = [](auto&& call) {
+  auto inUse = [](auto&& call) {
     try {
       call();
-      ADD_FAILURE() << "accepted while the subscription is active";
     } catch (const ProviderError& e) {
-      EXPECT_EQ(errorKindName(e.kind()), errorKindName(ErrorKind::Consumer));
-      EXPECT_EQ(e.code(), kCodeSubscriptionInUse);
+      return e.kind() == ErrorKind::Consumer && e.code() == kCodeSubscriptionInUse;
     }
+    return false;
   };
   EXPECT_PROVIDER_ERROR(broker_.unsubscribe(s, u"sub"), ErrorKind::Destination);
   EndpointKey pub = publisher(s, u"t"), d = subscriber(s, u"t", u"sub");
-  expectInUse([&] { subscriber(session(s.connection), u"t", u"sub"); });
-  expectInUse([&] { broker_.unsubscribe(s, u"sub"); });
+  EXPECT_TRUE(inUse([&] { subscriber(session(s.connection), u"t", u"sub"); }));
+  EXPECT_TRUE(inUse([&] { broker_.unsubscribe(s, u"sub"); }));
   send(pub, u"kept");
   broker_.closeConsumer(d);
   broker_.unsubscribe(s, u"sub");
