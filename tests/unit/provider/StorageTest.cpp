@@ -24,21 +24,10 @@ using qjms::test::sql;
 using qjms::test::TempDir;
 
 SourceRecord queueRecord(uint64_t key, std::u16string name) {
-  SourceRecord r;
-  r.key = key;
-  r.name = std::move(name);
-  return r;
+  return {key, SourceRecord::Queue, {}, std::move(name), {}, std::nullopt, false};
 }
-
 SourceRecord subscriptionRecord(uint64_t key) {
-  SourceRecord r;
-  r.key = key;
-  r.kind = SourceRecord::Subscription;
-  r.clientId = u"app";
-  r.name = u"dur";
-  r.topic = u"t";
-  r.selector = u"k = 1";
-  return r;
+  return {key, SourceRecord::Subscription, u"app", u"dur", u"t", u"k = 1", false};
 }
 
 MessageRecord messageRecord(uint64_t key, std::string payload) {
@@ -69,16 +58,11 @@ std::vector<std::string> describeAll(const std::vector<T>& items) {
 
 using Steps = std::vector<StorageStep>;
 
-// A backend, and how it is found again after a restart.
-struct Backend {
-  const char* name;
-  bool file;  // reopened from its file; else the same object
-};
-
-class Backends : public ::testing::TestWithParam<Backend> {
+// Memory, found again as the same object, or SQLite, reopened from its file.
+class Backends : public ::testing::TestWithParam<bool> {
  protected:
   std::shared_ptr<Storage> open() {
-    if (!GetParam().file) return memory_;
+    if (!GetParam()) return memory_;
     return std::make_shared<SqliteStorage>(dir_.file("store.db"));
   }
   void reopen() {
@@ -135,9 +119,8 @@ TEST_P(Backends, KeepWhatBatchesLeaveExactlyAndMessagesWhileEntriesReferToThem) 
   EXPECT_TRUE(c.entries.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Storage, Backends,
-                         ::testing::Values(Backend{"memory", false}, Backend{"sqlite", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Storage, Backends, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "sqlite" : "memory"; });
 
 TEST(SqliteStorage, AFailedBatchLeavesNothingOfItself) {
   TempDir dir;
