@@ -112,7 +112,8 @@ class FakeSink : public MessageSink {
     }
     entered.open();
     if (work) work(d);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));  // room for an overlapping call to show
+    // Room for an overlapping call to show.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
     inCall_ = false;
     std::lock_guard<std::mutex> lock(mutex_);
     ++count_;
@@ -145,6 +146,23 @@ class FakeSink : public MessageSink {
   std::u16string log_;
   size_t count_ = 0;
   std::atomic<bool> inCall_{false};
+};
+
+// Answers pings as told, counting them, and records the last event.
+struct FakeCallbacks : ConnectionCallbacks {
+  PingResult ping(const ConnectionKey&) override {
+    ++pings;
+    return answer;
+  }
+  bool serverEvent(int32_t code, const std::u16string&, const EventTarget& t) override {
+    lastCode = code;
+    last = t;
+    return true;
+  }
+  std::atomic<PingResult> answer{PingResult::Alive};
+  std::atomic<int> pings{0};
+  int32_t lastCode = 0;
+  EventTarget last;
 };
 
 inline DestinationRef queue(std::u16string name) { return {std::move(name), false, false, {}}; }

@@ -18,8 +18,8 @@ Options parse(std::vector<std::string> args) {
   return std::holds_alternative<Options>(p) ? std::get<Options>(p) : Options{};
 }
 
-// Defaults: loopback, vol, in memory, no test control.
-TEST(ProviderOptions, EveryOptionInBothSpellings) {
+// By default: loopback, vol, in memory, no test control.
+TEST(ProviderOptions, DefaultsAndEveryOptionInBothSpellings) {
   Options d = parse({});
   EXPECT_EQ(listenEndpoints(d), std::vector<std::string>{"giop:tcp:127.0.0.1:0"});
   EXPECT_EQ(d.driver, "vol");
@@ -38,8 +38,8 @@ TEST(ProviderOptions, EveryOptionInBothSpellings) {
                      "--tls-require-client-cert", "--endpoint", "giop:ssl:127.0.0.1:5001"});
   EXPECT_EQ(o.endpoints,
             (std::vector<std::string>{"giop:tcp:127.0.0.1:5000", "giop:ssl:127.0.0.1:5001"}));
-  EXPECT_EQ(o.iorFile + " " + o.driver + " " + o.deadLetterQueue + " " + o.store + " " + o.usersFile,
-            "/tmp/x.ior MQ dead /tmp/s.db /etc/q.users");
+  EXPECT_EQ(std::tuple(o.iorFile, o.driver, o.deadLetterQueue, o.store, o.usersFile),
+            std::tuple("/tmp/x.ior", "MQ", "dead", "/tmp/s.db", "/etc/q.users"));
   EXPECT_TRUE(o.persistent && !o.nonPersistent && !o.transactions && o.testControl && o.verbose);
   ASSERT_EQ(o.users.size(), 2u);
   EXPECT_EQ(o.users[0], std::make_pair(std::string("a"), std::string("b:c")));

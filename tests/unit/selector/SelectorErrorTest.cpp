@@ -24,9 +24,8 @@ void expectRefused(std::initializer_list<Bad> rows) {
       ADD_FAILURE() << "compiled";
     } catch (const SelectorError& e) {
       EXPECT_EQ(e.position, row.position) << e.reason;
-      EXPECT_EQ(e.reason.rfind("selector error at position " + std::to_string(row.position) + ": ", 0),
-                0u)
-          << e.reason;
+      const std::string prefix = "selector error at position " + std::to_string(row.position);
+      EXPECT_EQ(e.reason.rfind(prefix + ": ", 0), 0u) << e.reason;
       EXPECT_NE(e.reason.find(row.reason), std::string::npos) << e.reason;
     }
   }
