@@ -101,13 +101,12 @@ TEST(WireLength, WhatTheWireCannotCarryIsRefused) {
 
 // The builders' wire forms are checked byte for byte with the encodings; the
 // readers give the value, or nothing for an absent one.
-TEST(WireValues, Readers) {
+TEST(WireValues, ReadersGiveTheValueOrNothing) {
     for (const WString& text : {WString(), WString(u"x")}) {
         EXPECT_EQ(readStringU(makeStringU(text)), text);
         EXPECT_EQ(readTextMessage(makeTextMessage(text)), text);
     }
     EXPECT_EQ(readDestinationU(makeDestinationU()), nullptr);
-    EXPECT_EQ(readNullDefinedDest(makeNullDefinedDest()), nullptr);
     EXPECT_EQ(readNullJMSMsg(makeNullJMSMsg()), nullptr);
     const wire::DestinationU du = makeDestinationU(makeDestination(u"d", true, {}));
     ASSERT_NE(readDestinationU(du), nullptr);
@@ -115,11 +114,7 @@ TEST(WireValues, Readers) {
     EXPECT_NE(readNullDefinedDest(readDestinationU(du)->defined), nullptr);
     wire::JMSMsg m{};
     m.hdr.JMSPriority = 7;
-    const wire::NullJMSMsg nm = makeNullJMSMsg(m);
-    ASSERT_NE(readNullJMSMsg(nm), nullptr);
-    EXPECT_EQ(readNullJMSMsg(nm)->hdr.JMSPriority, 7);
-    const WStringList list = {u"a", u"", u"\U0001F600"};
-    EXPECT_EQ(toWStringList(toCorbaStrings(list)), list);
+    EXPECT_EQ(readNullJMSMsg(makeNullJMSMsg(m))->hdr.JMSPriority, 7);
 }
 
 }  // namespace

@@ -1,15 +1,20 @@
 #pragma once
 // Scaffolding for the messaging-core tests: a broker with a settable clock,
-// message builders, a payload with integer properties and a filter over them.
+// message builders, a payload with integer properties, a filter over them and
+// a scripted listener.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "core/Broker.h"
 #include "core/Storage.h"
@@ -33,24 +38,13 @@ struct TestPayload : Payload {
   const Props props;
 };
 
-// Stores a TestPayload as "body" then "\nname=value" per property.
+// Keeps the body alone: what a restart brings back is told by its body.
 struct TestCodec : PayloadCodec {
   std::string encode(const Payload& p) const override {
-    auto& t = static_cast<const TestPayload&>(p);
-    std::string out = toUtf8(t.body);
-    for (auto& [name, value] : t.props) out += "\n" + toUtf8(name) + "=" + std::to_string(value);
-    return out;
+    return toUtf8(static_cast<const TestPayload&>(p).body);
   }
   std::shared_ptr<const Payload> decode(const std::string& bytes) const override {
-    size_t end = bytes.find('\n');
-    Props props;
-    for (size_t at = end; at != std::string::npos;) {
-      size_t next = bytes.find('\n', at + 1), eq = bytes.find('=', at + 1);
-      props[fromUtf8(bytes.substr(at + 1, eq - at - 1))] =
-          std::stoll(bytes.substr(eq + 1, next == std::string::npos ? next : next - eq - 1));
-      at = next;
-    }
-    return std::make_shared<TestPayload>(fromUtf8(bytes.substr(0, end)), std::move(props));
+    return std::make_shared<TestPayload>(fromUtf8(bytes), Props{});
   }
 };
 
@@ -98,6 +92,77 @@ class Gate {
   std::mutex mutex_;
   std::condition_variable cv_;
   bool open_ = false;
+};
+
+// Records pushes as "body" (or "body*" when redelivered), runs the listener's
+// work (`inside`) and answers with a scripted outcome, Delivered once the
+// script runs out. Flags overlapping calls.
+class FakeSink : public MessageSink {
+ public:
+  PushOutcome push(const Delivery& d) override {
+    if (inCall_.exchange(true)) overlapped = true;
+    PushOutcome out = PushOutcome::Delivered;
+    std::function<void(const Delivery&)> work;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!script_.empty()) out = script_.front(), script_.pop_front();
+      log_ += (log_.empty() ? u"" : u" ") + bodyOf(d.message) + (d.redelivered ? u"*" : u"");
+      lastUid = d.consumer.uid;
+      work = inside;
+    }
+    entered.open();
+    if (work) work(d);
+    // Room for an overlapping call to show.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    inCall_ = false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++count_;
+    cv_.notify_all();
+    return out;
+  }
+  void script(std::initializer_list<PushOutcome> outcomes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    script_.insert(script_.end(), outcomes);
+  }
+  // The pushes so far, once `n` have returned (or after a generous wait).
+  std::u16string waitFor(size_t n) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait_for(lock, std::chrono::seconds(10), [&] { return count_ >= n; });
+    return log_;
+  }
+  size_t count() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return count_;
+  }
+  std::function<void(const Delivery&)> inside;  // set before the first push
+  Gate entered;                                 // opened once a push is under way
+  std::atomic<bool> overlapped{false};
+  std::atomic<int32_t> lastUid{0};
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<PushOutcome> script_;
+  std::u16string log_;
+  size_t count_ = 0;
+  std::atomic<bool> inCall_{false};
+};
+
+// Answers pings as told, counting them, and records the last event.
+struct FakeCallbacks : ConnectionCallbacks {
+  PingResult ping(const ConnectionKey&) override {
+    ++pings;
+    return answer;
+  }
+  bool serverEvent(int32_t code, const std::u16string&, const EventTarget& t) override {
+    lastCode = code;
+    last = t;
+    return true;
+  }
+  std::atomic<PingResult> answer{PingResult::Alive};
+  std::atomic<int> pings{0};
+  int32_t lastCode = 0;
+  EventTarget last;
 };
 
 inline DestinationRef queue(std::u16string name) { return {std::move(name), false, false, {}}; }
@@ -149,6 +214,12 @@ class BrokerTest : public ::testing::Test {
     spec.filter = std::move(filter);
     return b().createConsumer(s, spec);
   }
+  EndpointKey listener(const SessionKey& s, std::u16string q,
+                       std::shared_ptr<const MessageFilter> filter = nullptr) {
+    EndpointKey r = receiver(s, std::move(q), std::move(filter));
+    b().setListener(r, true);
+    return r;
+  }
   // Durable when `durable` names a subscription.
   EndpointKey subscriber(const SessionKey& s, std::u16string t, std::u16string durable = {},
                          std::optional<std::u16string> selector = std::nullopt,
@@ -158,11 +229,14 @@ class BrokerTest : public ::testing::Test {
                       std::move(filter)};
     return b().createConsumer(s, spec);
   }
+  SentMessage send(const EndpointKey& p, OutgoingMessage m) {
+    return b().produce(p, std::nullopt, std::move(m));
+  }
   SentMessage send(const EndpointKey& p, std::u16string body, int32_t priority = 4,
                    int32_t mode = kNonPersistent) {
     OutgoingMessage m = msg(std::move(body), priority);
     m.deliveryMode = mode;
-    return b().produce(p, std::nullopt, std::move(m));
+    return send(p, std::move(m));
   }
   std::optional<Delivery> take(const EndpointKey& c) { return b().receive(c, Wait::none()); }
   // The bodies of everything the consumer can take now; `flags` gets R
@@ -176,11 +250,16 @@ class BrokerTest : public ::testing::Test {
     return out;
   }
 
-  // The broker the helpers above use: broker_, or the one a test restarted.
+  // The broker the helpers above use: broker_, or the last one use() made.
   Broker& b() { return current_ ? *current_ : broker_; }
+  Broker& use(BrokerConfig cfg) {
+    current_ = runs_.emplace_back(std::make_unique<Broker>(withClock(std::move(cfg)))).get();
+    return *current_;
+  }
 
   std::atomic<int64_t> clock_{1'700'000'000'000};
   Broker broker_;
+  std::vector<std::unique_ptr<Broker>> runs_;
   Broker* current_ = nullptr;
 };
 

@@ -1,10 +1,6 @@
+// Pushes to a session's listener: order, turns, outcomes, and settling a
+// transaction inside onMessage.
 #include <gtest/gtest.h>
-
-#include <condition_variable>
-#include <deque>
-#include <functional>
-#include <mutex>
-#include <thread>
 
 #include "BrokerFixture.h"
 
@@ -13,78 +9,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Records pushes as "body" (or "body*" when redelivered), runs the listener's
-// work (`inside`) and answers with a scripted outcome, Delivered once the
-// script runs out. Flags overlapping calls.
-class FakeSink : public MessageSink {
- public:
-  PushOutcome push(const Delivery& d) override {
-    if (inCall_.exchange(true)) overlapped = true;
-    PushOutcome out;
-    std::function<void(const Delivery&)> work;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      out = script_.empty() ? PushOutcome::Delivered : script_.front();
-      if (!script_.empty()) script_.pop_front();
-      log_ += (log_.empty() ? u"" : u" ") + bodyOf(d.message) + (d.redelivered ? u"*" : u"");
-      lastUid = d.consumer.uid;
-      work = inside;
-    }
-    if (work) work(d);
-    std::this_thread::sleep_for(1ms);
-    inCall_ = false;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++count_;
-      cv_.notify_all();
-    }
-    return out;
-  }
-  void script(std::initializer_list<PushOutcome> outcomes) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    script_.insert(script_.end(), outcomes);
-  }
-  // The pushes so far, once `n` have returned (or after a generous wait).
-  std::u16string waitFor(size_t n) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    cv_.wait_for(lock, 10s, [&] { return count_ >= n; });
-    return log_;
-  }
-  size_t count() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return count_;
-  }
-  std::function<void(const Delivery&)> inside;  // set before the first push
-  std::atomic<bool> overlapped{false};
-  std::atomic<int32_t> lastUid{0};
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<PushOutcome> script_;
-  std::u16string log_;
-  size_t count_ = 0;
-  std::atomic<bool> inCall_{false};
-};
-
 class Push : public BrokerTest {
  protected:
-  explicit Push(BrokerConfig cfg = {}) : BrokerTest(std::move(cfg)) {}
   std::shared_ptr<FakeSink> sink_ = std::make_shared<FakeSink>();
   ConnectionKey conn_ = connect({}, /*started=*/false);
   SessionKey session_ = session(conn_, false, sink_);
   EndpointKey producer_ = sender(session(conn_), u"q");
-
-  EndpointKey listening(const SessionKey& s, std::u16string queue = u"q") {
-    EndpointKey r = receiver(s, std::move(queue));
-    broker_.setListener(r, true);
-    return r;
-  }
 };
 
 TEST_F(Push, ListenersOfASessionTakeTurnsInOrderOneAtATimeOnlyWhileStarted) {
-  listening(session_, u"q");
-  EndpointKey b = listening(session_, u"qb");
+  listener(session_, u"q");
+  EndpointKey b = listener(session_, u"qb");
   EndpointKey pb = sender(session(conn_), u"qb");
   for (auto [x, y] : {std::pair{u"1", u"a"}, {u"2", u"b"}, {u"3", u"c"}}) {
     send(producer_, x);
@@ -99,16 +34,8 @@ TEST_F(Push, ListenersOfASessionTakeTurnsInOrderOneAtATimeOnlyWhileStarted) {
   EXPECT_EQ(broker_.stats().messages, 0u);
 }
 
-TEST_F(Push, FailedPushReturnsTheMessageWhichIsRetriedAsRedelivered) {
-  listening(session_);
-  sink_->script({PushOutcome::Failed, PushOutcome::Failed});
-  broker_.start(conn_);
-  send(producer_, u"m");
-  EXPECT_EQ(sink_->waitFor(3), u"m m* m*");
-}
-
 TEST_F(Push, ConsumerGoneOrUnsetListenerStopsPushesToThatConsumer) {
-  EndpointKey gone = listening(session_, u"q"), unset = listening(session_, u"qb");
+  EndpointKey gone = listener(session_, u"q"), unset = listener(session_, u"qb");
   EndpointKey pb = sender(session(conn_), u"qb");
   sink_->script({PushOutcome::ConsumerGone});
   broker_.start(conn_);
@@ -129,54 +56,41 @@ TEST_F(Push, ConsumerGoneOrUnsetListenerStopsPushesToThatConsumer) {
 // pattern: the pushed message is part of that transaction, and a failed push
 // returns it only when the transaction did not settle it.
 TEST_F(Push, ATransactedListenerSettlesThePushedMessageInsideOnMessage) {
-  enum Work { Nothing, Commit, Rollback };
-  struct Step {
-    Work work;
-    PushOutcome outcome;
-  };
   struct Row {
-    const char* what;
-    std::vector<Step> steps;  // one per push
+    // Per push: onMessage commits (C), rolls back (R) or neither (-), then the
+    // push is delivered (+) or fails (!).
+    const char* script;
     const char16_t* pushes;
-    const char16_t* leftAfterClose;  // with R for each redelivered one
+    const char16_t* leftAfterClose;  // bodies, '/', then R or - per message
   };
   const Row rows[] = {
-      {"commit", {{Commit, PushOutcome::Delivered}}, u"m", u""},
-      {"rollback, then commit the redelivery",
-       {{Rollback, PushOutcome::Delivered}, {Commit, PushOutcome::Delivered}}, u"m m*", u""},
-      {"commit, then the push fails", {{Commit, PushOutcome::Failed}}, u"m", u""},
-      {"rollback, then the push fails",
-       {{Rollback, PushOutcome::Failed}, {Commit, PushOutcome::Delivered}}, u"m m*", u""},
-      {"the push fails, then nothing settles it",
-       {{Nothing, PushOutcome::Failed}, {Nothing, PushOutcome::Delivered}}, u"m m*", u"mR"},
+      {"C+", u"m", u"/"}, {"R+ C+", u"m m*", u"/"}, {"C!", u"m", u"/"},
+      {"R! C+", u"m m*", u"/"}, {"-! -+", u"m m*", u"m/R"},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
+    SCOPED_TRACE(row.script);
     auto sink = std::make_shared<FakeSink>();
     ConnectionKey c = connect();
     SessionKey tx = session(c, /*transacted=*/true, sink);
-    std::vector<Work> work;
-    for (const Step& st : row.steps) {
-      work.push_back(st.work);
-      sink->script({st.outcome});
-    }
+    const std::string script = row.script;
+    for (size_t i = 1; i < script.size(); i += 3)
+      sink->script({script[i] == '+' ? PushOutcome::Delivered : PushOutcome::Failed});
     size_t n = 0;
-    sink->inside = [&, work](const Delivery&) {
-      Work w = n < work.size() ? work[n] : Nothing;
+    sink->inside = [&, script](const Delivery&) {
+      char work = 3 * n < script.size() ? script[3 * n] : '-';
       ++n;
-      if (w == Commit) broker_.commit(tx);
-      if (w == Rollback) broker_.rollback(tx);
+      if (work == 'C') broker_.commit(tx);
+      if (work == 'R') broker_.rollback(tx);
     };
-    listening(tx, u"tq");
+    listener(tx, u"tq");
     send(sender(session(c), u"tq"), u"m");
-    EXPECT_EQ(sink->waitFor(row.steps.size()), row.pushes);
+    const size_t pushes = (script.size() + 1) / 3;
+    EXPECT_EQ(sink->waitFor(pushes), row.pushes);
     broker_.stop(c);  // the last push settled
     broker_.closeSession(tx);
     std::u16string flags, left = drain(receiver(session(connect()), u"tq"), &flags);
-    std::u16string shown;
-    for (size_t i = 0; i < left.size(); ++i) shown += std::u16string(1, left[i]) + (flags[i] == u'R' ? u"R" : u"");
-    EXPECT_EQ(shown, row.leftAfterClose);
-    EXPECT_EQ(sink->count(), row.steps.size());
+    EXPECT_EQ(left + u"/" + flags, row.leftAfterClose);
+    EXPECT_EQ(sink->count(), pushes);
     broker_.closeConnection(c);
   }
 }
@@ -191,7 +105,7 @@ TEST_F(Push, AListenerMayCloseItsOwnSessionOrConnectionInsideOnMessage) {
       if (wholeConnection) broker_.closeConnection(c);
       else broker_.closeSession(s);
     };
-    listening(s);
+    listener(s, u"q");
     broker_.start(c);
     send(producer_, u"m");
     EXPECT_EQ(sink_->waitFor(wholeConnection ? 2 : 1), wholeConnection ? u"m m" : u"m");
@@ -204,48 +118,40 @@ TEST_F(Push, AListenerMayCloseItsOwnSessionOrConnectionInsideOnMessage) {
 // queue, marked, instead of holding up what is behind it; one that keeps
 // failing there is dropped.
 TEST_F(BrokerTest, AMessageWhosePushKeepsFailingBecomesADeadLetter) {
-  std::vector<std::u16string> logged;  // written under the broker's lock
+  // Written under the broker's lock; shared, as the broker outlives this body.
+  auto logged = std::make_shared<std::vector<std::u16string>>();
   BrokerConfig cfg;
   cfg.maxDeliveryFailures = 2;
   cfg.deadLetterQueue = u"dead";
-  cfg.log = [&](const std::u16string& text) { logged.push_back(text); };
-  Broker broker(withClock(cfg));
-  ConnectionKey c = broker.connect({{}, {}, {}, u"vol", 1, nullptr});
-  broker.start(c);
+  cfg.log = [logged](const std::u16string& text) { logged->push_back(text); };
+  Broker& broker = use(cfg);
+  ConnectionKey c = connect();
   auto sink = std::make_shared<FakeSink>();
-  SessionKey plain = broker.createSession(c, 4, false, nullptr);
-  EndpointKey p = broker.createProducer(plain, false, std::nullopt);
-  auto listen = [&](const char16_t* name, bool transacted) {
-    ConsumerSpec spec;
-    spec.destination = queue(name);
-    broker.setListener(broker.createConsumer(broker.createSession(c, 1, transacted, sink), spec), true);
-  };
+  SessionKey plain = session(c);
+  EndpointKey p = sender(plain, u"q");
   sink->script({PushOutcome::TimedOut});  // closes that session
-  broker.produce(p, queue(u"q"), msg(u"poison", 9));
-  broker.produce(p, queue(u"q"), msg(u"fine", 4));
-  listen(u"q", true);
+  send(p, u"poison", 9);
+  send(p, u"fine");
+  listener(session(c, true, sink), u"q");
   EXPECT_EQ(sink->waitFor(1), u"poison");
   broker.stop(c);  // settled
   broker.start(c);
   sink->script({PushOutcome::Failed});
-  listen(u"q", false);
+  listener(session(c, false, sink), u"q");
   EXPECT_EQ(sink->waitFor(3), u"poison poison* fine");
-
-  ConsumerSpec deadSpec;
-  deadSpec.destination = queue(u"dead");
-  auto d = broker.receive(broker.createConsumer(plain, deadSpec), Wait::none());
+  auto d = take(receiver(plain, u"dead"));
   ASSERT_TRUE(d);
   EXPECT_EQ(bodyOf(d), u"poison");
   EXPECT_EQ(d->message->property(u"JMS_Quorix_DeadLetterReason").s, u"delivery failed 2 times");
 
   sink->script({PushOutcome::Failed, PushOutcome::Failed});
-  broker.produce(p, queue(u"dead"), msg(u"x"));
-  listen(u"dead", false);
+  send(sender(plain, u"dead"), u"x");
+  listener(session(c, false, sink), u"dead");
   EXPECT_EQ(sink->waitFor(5), u"poison poison* fine x x*");
   broker.stop(c);
   EXPECT_EQ(broker.stats().messages, 0u);
-  ASSERT_FALSE(logged.empty());
-  EXPECT_NE(logged.back().find(u"dropped"), std::u16string::npos) << toUtf8(logged.back());
+  ASSERT_FALSE(logged->empty());
+  EXPECT_NE(logged->back().find(u"dropped"), std::u16string::npos) << toUtf8(logged->back());
 }
 
 }  // namespace

@@ -18,8 +18,8 @@ class Queues : public BrokerTest {};
 TEST_F(Queues, SendStampsIdentifierAndTimeAndAFilteredReceiverTakesOnlyItsOwn) {
   SessionKey s = session(connect());
   EndpointKey p = sender(s, u"q");
-  SentMessage red = broker_.produce(p, std::nullopt, msg(u"red", 4, 0, {{u"colour", 1}}));
-  SentMessage blue = broker_.produce(p, std::nullopt, msg(u"blue", 4, 0, {{u"colour", 2}}));
+  SentMessage red = send(p, msg(u"red", 4, 0, {{u"colour", 1}}));
+  SentMessage blue = send(p, msg(u"blue", 4, 0, {{u"colour", 2}}));
   EXPECT_EQ(red.id.substr(0, 3), u"ID:");
   EXPECT_NE(red.id, blue.id);
   EXPECT_EQ(red.timestamp, clock_.load());
@@ -116,18 +116,6 @@ TEST_F(Queues, CompetingConsumersGetEachMessageExactlyOnce) {
   EXPECT_EQ(std::set<std::u16string>(all.begin(), all.end()).size(), size_t(kMessages));
 }
 
-TEST_F(Queues, ExpiredMessagesAreNeverDelivered) {
-  SessionKey s = session(connect());
-  EndpointKey p = sender(s, u"q");
-  int64_t now = clock_.load();
-  broker_.produce(p, std::nullopt, msg(u"stale", 4, now));  // expires as it is sent
-  broker_.produce(p, std::nullopt, msg(u"edge", 4, now + 100));
-  broker_.produce(p, std::nullopt, msg(u"never", 4, 0));
-  EXPECT_EQ(broker_.stats().messages, 2u);
-  clock_ += 100;  // "edge" expires exactly now
-  EXPECT_EQ(drain(receiver(s, u"q")), u"never");
-}
-
 TEST_F(Queues, BrowserShowsTheQueueInOrderWithoutConsuming) {
   SessionKey s = session(connect({}, /*started=*/false));  // browsing needs no start
   EndpointKey p = sender(s, u"q");
@@ -142,23 +130,24 @@ TEST_F(Queues, BrowserShowsTheQueueInOrderWithoutConsuming) {
   EXPECT_PROVIDER_ERROR(broker_.setListener(browser, true), ErrorKind::Consumer);
 }
 
-TEST_F(Queues, DepthLimitRefusesTheNextSendCountingUncommittedOnes) {
+TEST_F(Queues, ExpiredMessagesAreNeverDeliveredNorCountedAgainstTheDepthLimit) {
   BrokerConfig cfg;
   cfg.maxQueueDepth = 2;
-  Broker limited(withClock(cfg));
-  ConnectionKey c = limited.connect({{}, {}, {}, u"vol", 1, nullptr});
-  SessionKey s = limited.createSession(c, 4, false, nullptr);
-  EndpointKey p = limited.createProducer(s, false, queue(u"q"));
-  limited.produce(p, std::nullopt, msg(u"1"));
-  limited.produce(p, std::nullopt, msg(u"2", 4, clock_.load() + 10));
-  EXPECT_PROVIDER_ERROR(limited.produce(p, std::nullopt, msg(u"3")), ErrorKind::Full);
-  clock_ += 10;  // an expired message no longer counts
-  limited.produce(p, std::nullopt, msg(u"3"));
-  SessionKey tx = limited.createSession(c, 1, true, nullptr);
-  EndpointKey tp = limited.createProducer(tx, false, queue(u"other"));
-  limited.produce(tp, std::nullopt, msg(u"1"));
-  limited.produce(tp, std::nullopt, msg(u"2"));
-  EXPECT_PROVIDER_ERROR(limited.produce(tp, std::nullopt, msg(u"3")), ErrorKind::Full);
+  use(cfg);
+  ConnectionKey c = connect();
+  SessionKey s = session(c);
+  EndpointKey p = sender(s, u"q"), tp = sender(session(c, true), u"other");
+  int64_t now = clock_.load();
+  send(p, msg(u"stale", 4, now));  // expires as it is sent: not kept
+  send(p, msg(u"edge", 4, now + 100));
+  send(p, u"never");
+  EXPECT_PROVIDER_ERROR(send(p, u"refused"), ErrorKind::Full);
+  clock_ += 100;  // "edge" expires exactly now
+  send(p, u"last");
+  EXPECT_EQ(drain(receiver(s, u"q")), u"neverlast");
+  send(tp, u"1");  // uncommitted sends count
+  send(tp, u"2");
+  EXPECT_PROVIDER_ERROR(send(tp, u"3"), ErrorKind::Full);
 }
 
 TEST_F(Queues, SendChecksModePriorityAndDestination) {

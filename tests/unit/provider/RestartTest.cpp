@@ -18,32 +18,11 @@ BrokerConfig kept(std::shared_ptr<MemoryStorage> storage = std::make_shared<Memo
   return c;
 }
 
-// Holds every push until the test lets it go.
-struct HeldSink : MessageSink {
-  PushOutcome push(const Delivery& d) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      pushed += bodyOf(d.message) + (d.redelivered ? u"*" : u"");
-    }
-    entered.open();
-    release.wait();
-    return outcome;
-  }
-  std::u16string seen() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return pushed;
-  }
-  std::mutex mutex;
-  std::u16string pushed;
-  Gate entered, release;
-  PushOutcome outcome = PushOutcome::Delivered;
-};
-
 class Restart : public BrokerTest {
  protected:
   Restart() : BrokerTest(kept()) {}
   ~Restart() override {
-    for (auto& s : sinks_) s->release.open();
+    for (auto& g : holds_) g->open();
   }
 
   MemoryStorage& storage() { return static_cast<MemoryStorage&>(*b().config().storage); }
@@ -51,21 +30,23 @@ class Restart : public BrokerTest {
   // shuts the current run down.
   void restart(bool clean) {
     if (clean) b().shutdown();
-    runs_.push_back(std::make_unique<Broker>(
-        withClock(kept(std::make_shared<MemoryStorage>(storage().load())))));
-    runs_.back()->restore();
-    current_ = runs_.back().get();
+    use(kept(std::make_shared<MemoryStorage>(storage().load()))).restore();
   }
   SentMessage sendKept(const EndpointKey& p, std::u16string body, int32_t priority = 4) {
     return send(p, std::move(body), priority, kPersistent);
   }
-  std::shared_ptr<HeldSink> heldSink() { return sinks_.emplace_back(std::make_shared<HeldSink>()); }
+  // A sink whose pushes wait for `hold` to open (at the latest as the test ends).
+  std::shared_ptr<FakeSink> heldSink(std::shared_ptr<Gate>& hold) {
+    hold = holds_.emplace_back(std::make_shared<Gate>());
+    auto sink = std::make_shared<FakeSink>();
+    sink->inside = [hold](const Delivery&) { hold->wait(); };
+    return sink;
+  }
   std::u16string drainQueue(std::u16string name, std::u16string* flags) {
     return drain(receiver(session(connect()), std::move(name)), flags);
   }
 
-  std::vector<std::shared_ptr<HeldSink>> sinks_;
-  std::vector<std::unique_ptr<Broker>> runs_;
+  std::vector<std::shared_ptr<Gate>> holds_;
 };
 
 // Acknowledged (received outside a transaction, committed) is gone; handed
@@ -100,18 +81,19 @@ TEST_F(Restart, QueuesComeBackInOrderWithWhatWasHandedOutMarkedRedelivered) {
 // A push is acknowledged when onMessage returns; one under way at a crash
 // comes back marked.
 TEST_F(Restart, APushUnderWayAtACrashComesBackRedelivered) {
-  auto pushedAndAcked = heldSink(), pushedOnly = heldSink();
+  std::shared_ptr<Gate> ack, held;
+  auto pushedAndAcked = heldSink(ack), pushedOnly = heldSink(held);
   ConnectionKey c = connect();
   EndpointKey p = sender(session(c), u"q");
   sendKept(p, u"x");
   sendKept(p, u"y");
-  b().setListener(receiver(session(c, false, pushedAndAcked), u"q"), true);
+  listener(session(c, false, pushedAndAcked), u"q");
   ASSERT_TRUE(pushedAndAcked->entered.wait());
   b().closeConnection(c);  // no more pushes to it
-  pushedAndAcked->release.open();
-  b().setListener(receiver(session(connect(), false, pushedOnly), u"q"), true);
+  ack->open();
+  listener(session(connect(), false, pushedOnly), u"q");
   ASSERT_TRUE(pushedOnly->entered.wait());
-  EXPECT_EQ(pushedAndAcked->seen() + pushedOnly->seen(), u"xy");
+  EXPECT_EQ(pushedAndAcked->waitFor(1) + pushedOnly->waitFor(0), u"xy");
 
   restart(false);
   // "x" may be back too, since no one waits for the write that acknowledges
@@ -133,7 +115,7 @@ TEST_F(Restart, DurableSubscriptionsKeepTheirDefinitionAndBacklog) {
   auto publish = [&](std::u16string body, int64_t k, int32_t mode) {
     OutgoingMessage m = msg(std::move(body), 4, 0, {{u"k", k}});
     m.deliveryMode = mode;
-    b().produce(pub, std::nullopt, std::move(m));
+    send(pub, std::move(m));
   };
   publish(u"x", 1, kPersistent);
   publish(u"y", 0, kPersistent);
@@ -184,7 +166,7 @@ TEST_F(Restart, ExpiredMessagesAreDeletedFromTheStorage) {
   for (auto [body, ttl] : {std::pair{u"soon", 10}, {u"later", 20}, {u"never", 0}}) {
     OutgoingMessage m = msg(body, 4, ttl ? clock_.load() + ttl : 0);
     m.deliveryMode = kPersistent;
-    b().produce(p, std::nullopt, std::move(m));
+    send(p, std::move(m));
   }
   clock_ += 10;
   EXPECT_EQ(b().sweep().expired, 1u);  // while running
@@ -197,12 +179,11 @@ TEST_F(Restart, ExpiredMessagesAreDeletedFromTheStorage) {
 }
 
 TEST_F(Restart, ADeadLetterStaysKeptAndItsOriginDoesNot) {
-  auto sink = heldSink();
-  sink->outcome = PushOutcome::Failed;
-  sink->release.open();
+  auto sink = std::make_shared<FakeSink>();
+  sink->script({PushOutcome::Failed});
   ConnectionKey c = connect();
   sendKept(sender(session(c), u"q"), u"m");
-  b().setListener(receiver(session(c, false, sink), u"q"), true);
+  listener(session(c, false, sink), u"q");
   ASSERT_TRUE(sink->entered.wait());
   b().closeConnection(c);
   restart(true);

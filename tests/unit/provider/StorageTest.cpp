@@ -7,7 +7,7 @@
 #include <condition_variable>
 #include <fstream>
 #include <functional>
-#include <sstream>
+#include <tuple>
 
 #include "BrokerFixture.h"
 #include "StoreFiles.h"
@@ -24,21 +24,10 @@ using qjms::test::sql;
 using qjms::test::TempDir;
 
 SourceRecord queueRecord(uint64_t key, std::u16string name) {
-  SourceRecord r;
-  r.key = key;
-  r.name = std::move(name);
-  return r;
+  return {key, SourceRecord::Queue, {}, std::move(name), {}, std::nullopt, false};
 }
-
 SourceRecord subscriptionRecord(uint64_t key) {
-  SourceRecord r;
-  r.key = key;
-  r.kind = SourceRecord::Subscription;
-  r.clientId = u"app";
-  r.name = u"dur";
-  r.topic = u"t";
-  r.selector = u"k = 1";
-  return r;
+  return {key, SourceRecord::Subscription, u"app", u"dur", u"t", u"k = 1", false};
 }
 
 MessageRecord messageRecord(uint64_t key, std::string payload) {
@@ -69,16 +58,11 @@ std::vector<std::string> describeAll(const std::vector<T>& items) {
 
 using Steps = std::vector<StorageStep>;
 
-// A backend, and how it is found again after a restart.
-struct Backend {
-  const char* name;
-  bool file;  // reopened from its file; else the same object
-};
-
-class Backends : public ::testing::TestWithParam<Backend> {
+// Memory, found again as the same object, or SQLite, reopened from its file.
+class Backends : public ::testing::TestWithParam<bool> {
  protected:
   std::shared_ptr<Storage> open() {
-    if (!GetParam().file) return memory_;
+    if (!GetParam()) return memory_;
     return std::make_shared<SqliteStorage>(dir_.file("store.db"));
   }
   void reopen() {
@@ -116,10 +100,8 @@ TEST_P(Backends, KeepWhatBatchesLeaveExactlyAndMessagesWhileEntriesReferToThem) 
   const MessageRecord& m = c.messages[0];
   EXPECT_EQ(m.id, odd.id);
   EXPECT_EQ(m.payload, odd.payload);
-  EXPECT_EQ(m.timestamp, odd.timestamp);
-  EXPECT_EQ(m.expiration, odd.expiration);
-  EXPECT_EQ(m.priority, 9);
-  EXPECT_EQ(m.deliveryMode, kPersistent);
+  EXPECT_EQ(std::tuple(m.timestamp, m.expiration, m.priority, m.deliveryMode),
+            std::tuple(odd.timestamp, odd.expiration, 9, kPersistent));
   EXPECT_EQ(m.correlationId, std::optional<std::u16string>(u""));
   EXPECT_FALSE(m.type);
   EXPECT_EQ(m.annotations, odd.annotations);
@@ -137,9 +119,8 @@ TEST_P(Backends, KeepWhatBatchesLeaveExactlyAndMessagesWhileEntriesReferToThem) 
   EXPECT_TRUE(c.entries.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Storage, Backends,
-                         ::testing::Values(Backend{"memory", false}, Backend{"sqlite", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Storage, Backends, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "sqlite" : "memory"; });
 
 TEST(SqliteStorage, AFailedBatchLeavesNothingOfItself) {
   TempDir dir;

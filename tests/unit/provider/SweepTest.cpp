@@ -14,7 +14,7 @@ TEST_F(Sweep, DropsExpiredMessagesNobodyReadsAndDestinationsNothingRefersTo) {
   SessionKey s = session(c), tx = session(c, /*transacted=*/true);
   int64_t soon = clock_.load() + 10;
   auto sendExpiring = [&](const EndpointKey& p, int n) {
-    for (int i = 0; i < n; ++i) broker_.produce(p, std::nullopt, msg(u"old", 4, soon));
+    for (int i = 0; i < n; ++i) send(p, msg(u"old", 4, soon));
   };
   // An unread queue and an inactive durable subscription fill with messages
   // that expire; one message in each does not.

@@ -48,20 +48,12 @@ TEST_F(TestControlCommands, FaultsQueueUpInOrderCallsAreCountedAndResetClearsBot
 
 TEST_F(TestControlCommands, MalformedCommandsAreRefused) {
   for (auto [command, argument] : std::vector<std::pair<std::u16string, std::u16string>>{
-           {u"fail", u""},
-           {u"fail", u"start"},
-           {u"fail", u"bogus ResourceException"},
-           {u"fail", u"start Resource"},
-           {u"fail", u"start ResourceException 0"},
+           {u"fail", u""}, {u"fail", u"start"}, {u"fail", u"bogus ResourceException"},
+           {u"fail", u"start Resource"}, {u"fail", u"start ResourceException 0"},
            {u"fail", u"start ResourceException two"},
-           {u"fail", u"start ResourceException 1 99999999999"},
-           {u"fail", u"admin SecException"},
-           {u"calls", u"start stop"},
-           {u"last", u"bogus"},
-           {u"event", u"104"},
-           {u"event", u"104 1 2 3 4"},
-           {u"ping", u""},
-           {u"unknown", u""}}) {
+           {u"fail", u"start ResourceException 1 99999999999"}, {u"fail", u"admin SecException"},
+           {u"calls", u"start stop"}, {u"last", u"bogus"}, {u"event", u"104"},
+           {u"event", u"104 1 2 3 4"}, {u"ping", u""}, {u"unknown", u""}}) {
     SCOPED_TRACE(toUtf8(command + u" " + argument));
     EXPECT_PROVIDER_ERROR(run(command, argument), ErrorKind::BadArg);
   }
@@ -74,20 +66,8 @@ TEST_F(TestControlCommands, DisabledLogRecordsNothing) {
   EXPECT_EQ(off.calls("start"), 0u);
 }
 
-struct RecordingCallbacks : ConnectionCallbacks {
-  PingResult ping(const ConnectionKey&) override { return answer; }
-  bool serverEvent(int32_t code, const std::u16string&, const EventTarget& t) override {
-    lastCode = code;
-    last = t;
-    return true;
-  }
-  PingResult answer = PingResult::Alive;
-  int32_t lastCode = 0;
-  EventTarget last;
-};
-
 TEST_F(TestControlCommands, ConnectionsEventsPingAndStats) {
-  auto cb = std::make_shared<RecordingCallbacks>();
+  auto cb = std::make_shared<FakeCallbacks>();
   ConnectionKey c = connect(u"app", true, cb), plain = connect();
   SessionKey s = session(c);
   EndpointKey rcv = receiver(s, u"q");

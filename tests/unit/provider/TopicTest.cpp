@@ -24,13 +24,13 @@ TEST_F(Topics, SubscriberStoresOnlyWhatItSelectsAndOnlyWhileOpen) {
   SessionKey s = session(connect());
   EndpointKey pub = publisher(s, u"t");
   EndpointKey one = subscriber(s, u"t", {}, u"n = 1", std::make_shared<PropertyEquals>(u"n", 1));
-  broker_.produce(pub, std::nullopt, msg(u"a", 4, 0, {{u"n", 1}}));
-  broker_.produce(pub, std::nullopt, msg(u"b", 4, 0, {{u"n", 2}}));
+  send(pub, msg(u"a", 4, 0, {{u"n", 1}}));
+  send(pub, msg(u"b", 4, 0, {{u"n", 2}}));
   EXPECT_EQ(broker_.stats().messages, 1u);  // "b" was never stored for it
   EXPECT_EQ(drain(one), u"a");
-  broker_.produce(pub, std::nullopt, msg(u"c", 4, 0, {{u"n", 1}}));
+  send(pub, msg(u"c", 4, 0, {{u"n", 1}}));
   broker_.closeConsumer(one);  // its copy goes with it
-  broker_.produce(pub, std::nullopt, msg(u"d", 4, 0, {{u"n", 1}}));
+  send(pub, msg(u"d", 4, 0, {{u"n", 1}}));
   EXPECT_EQ(broker_.stats().messages, 0u);
 }
 
@@ -52,19 +52,18 @@ TEST_F(Topics, DurableSubscriptionIsKeptPerClientIdentifierAndNameWhileInactive)
 
 TEST_F(Topics, DurableInUseUntilClosedThenUnsubscribed) {
   SessionKey s = session(connect(u"c"));
-  auto expectInUse = [](auto&& call) {
+  auto inUse = [](auto&& call) {
     try {
       call();
-      ADD_FAILURE() << "accepted while the subscription is active";
     } catch (const ProviderError& e) {
-      EXPECT_EQ(errorKindName(e.kind()), errorKindName(ErrorKind::Consumer));
-      EXPECT_EQ(e.code(), kCodeSubscriptionInUse);
+      return e.kind() == ErrorKind::Consumer && e.code() == kCodeSubscriptionInUse;
     }
+    return false;
   };
   EXPECT_PROVIDER_ERROR(broker_.unsubscribe(s, u"sub"), ErrorKind::Destination);
   EndpointKey pub = publisher(s, u"t"), d = subscriber(s, u"t", u"sub");
-  expectInUse([&] { subscriber(session(s.connection), u"t", u"sub"); });
-  expectInUse([&] { broker_.unsubscribe(s, u"sub"); });
+  EXPECT_TRUE(inUse([&] { subscriber(session(s.connection), u"t", u"sub"); }));
+  EXPECT_TRUE(inUse([&] { broker_.unsubscribe(s, u"sub"); }));
   send(pub, u"kept");
   broker_.closeConsumer(d);
   broker_.unsubscribe(s, u"sub");

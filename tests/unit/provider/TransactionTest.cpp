@@ -71,10 +71,10 @@ TEST_F(Transactions, NeedATransactedSessionOnAServerThatOffersThem) {
   EXPECT_PROVIDER_ERROR(broker_.rollback(plain_), ErrorKind::Transaction);
   BrokerConfig cfg;
   cfg.supportsTransactions = false;
-  Broker noTx(withClock(cfg));
-  ConnectionKey c = noTx.connect({{}, {}, {}, u"vol", 1, nullptr});
-  EXPECT_PROVIDER_ERROR(noTx.createSession(c, 1, true, nullptr), ErrorKind::Transaction);
-  EXPECT_GT(noTx.createSession(c, 1, false, nullptr).sid, 0);
+  use(cfg);
+  ConnectionKey c = connect();
+  EXPECT_PROVIDER_ERROR(session(c, true), ErrorKind::Transaction);
+  EXPECT_GT(session(c).sid, 0);
 }
 
 }  // namespace

@@ -1,5 +1,12 @@
+// What the server takes from its command line and its credentials file.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
+#include <tuple>
+
+#include "server/Credentials.h"
 #include "server/Options.h"
 
 namespace quorix::provider {
@@ -11,17 +18,14 @@ Options parse(std::vector<std::string> args) {
   return std::holds_alternative<Options>(p) ? std::get<Options>(p) : Options{};
 }
 
-TEST(ProviderOptions, DefaultsAreLoopbackVolInMemory) {
-  Options o = parse({});
-  EXPECT_EQ(listenEndpoints(o), std::vector<std::string>{"giop:tcp:127.0.0.1:0"});
-  EXPECT_EQ(o.driver, "vol");
-  EXPECT_TRUE(!o.persistent && o.nonPersistent && o.transactions && !o.testControl);
-  EXPECT_TRUE(o.store.empty() && o.groupCommit);
-  EXPECT_EQ(o.pingIntervalSeconds, 10);
-  EXPECT_EQ(o.maxMessageBytes, 64u << 20);
-}
+// By default: loopback, vol, in memory, no test control.
+TEST(ProviderOptions, DefaultsAndEveryOptionInBothSpellings) {
+  Options d = parse({});
+  EXPECT_EQ(listenEndpoints(d), std::vector<std::string>{"giop:tcp:127.0.0.1:0"});
+  EXPECT_EQ(d.driver, "vol");
+  EXPECT_TRUE(!d.persistent && d.nonPersistent && d.transactions && !d.testControl);
+  EXPECT_TRUE(d.store.empty() && d.groupCommit);
 
-TEST(ProviderOptions, EveryOptionInBothSpellings) {
   Options o = parse({"--endpoint", "giop:tcp:127.0.0.1:5000", "--ior-file=/tmp/x.ior",
                      "--driver", "MQ", "--persistent", "--no-nonpersistent", "--no-tx",
                      "--user", "a:b:c", "--user=d:", "--ping-interval", "0.5",
@@ -34,23 +38,16 @@ TEST(ProviderOptions, EveryOptionInBothSpellings) {
                      "--tls-require-client-cert", "--endpoint", "giop:ssl:127.0.0.1:5001"});
   EXPECT_EQ(o.endpoints,
             (std::vector<std::string>{"giop:tcp:127.0.0.1:5000", "giop:ssl:127.0.0.1:5001"}));
-  EXPECT_EQ(o.iorFile, "/tmp/x.ior");
-  EXPECT_EQ(o.driver, "MQ");
+  EXPECT_EQ(std::tuple(o.iorFile, o.driver, o.deadLetterQueue, o.store, o.usersFile),
+            std::tuple("/tmp/x.ior", "MQ", "dead", "/tmp/s.db", "/etc/q.users"));
   EXPECT_TRUE(o.persistent && !o.nonPersistent && !o.transactions && o.testControl && o.verbose);
   ASSERT_EQ(o.users.size(), 2u);
   EXPECT_EQ(o.users[0], std::make_pair(std::string("a"), std::string("b:c")));
   EXPECT_EQ(o.users[1], std::make_pair(std::string("d"), std::string()));
-  EXPECT_EQ(o.pingIntervalSeconds, 0.5);
-  EXPECT_EQ(o.maxQueueDepth, 3u);
-  EXPECT_EQ(o.maxMessageBytes, 1048576u);
-  EXPECT_EQ(o.callbackTimeoutSeconds, 0);
-  EXPECT_EQ(o.maxDeliveryFailures, 9u);
-  EXPECT_EQ(o.deadLetterQueue, "dead");
-  EXPECT_EQ(o.pushThreads, 3u);
-  EXPECT_EQ(o.store, "/tmp/s.db");
-  EXPECT_FALSE(o.groupCommit);
-  EXPECT_EQ(o.usersFile, "/etc/q.users");
-  EXPECT_TRUE(o.hashPassword && o.tlsRequireClientCert);
+  EXPECT_EQ(std::tuple(o.pingIntervalSeconds, o.callbackTimeoutSeconds), std::tuple(0.5, 0.0));
+  EXPECT_EQ(std::tuple(o.maxQueueDepth, o.maxMessageBytes, o.maxDeliveryFailures, o.pushThreads),
+            std::tuple(size_t{3}, 1048576u, 9u, size_t{3}));
+  EXPECT_TRUE(!o.groupCommit && o.hashPassword && o.tlsRequireClientCert);
   EXPECT_EQ(o.tlsCert + " " + o.tlsKey + " " + o.tlsCa, "c.pem k.pem ca.pem");
   EXPECT_FALSE(parse({"--persistent", "--no-persistent"}).persistent);  // the last one wins
   EXPECT_TRUE(parse({"--store", "s.db"}).persistent);  // a store keeps what it claims
@@ -138,6 +135,61 @@ TEST(ProviderOptions, TlsListensOnTlsAloneUnlessClearTextIsAskedFor) {
     EXPECT_EQ(listenEndpoints(c.options), c.endpoints);
     EXPECT_EQ(tlsOnly(c.options), c.tlsOnly) << c.endpoints[0];
   }
+}
+
+
+class CredentialsFile : public ::testing::Test {
+ protected:
+  ~CredentialsFile() override { std::remove(path_.c_str()); }
+  const std::string& write(const std::string& text) {
+    std::ofstream(path_) << text;
+    return path_;
+  }
+  std::string path_ = ::testing::TempDir() + "credentials-" + std::to_string(getpid());
+};
+
+TEST_F(CredentialsFile, HashedAndPlainEntriesAcceptOnlyTheirOwnPassword) {
+  const std::string hash = hashPassword("s3cret");
+  EXPECT_EQ(hash.rfind("$y$", 0), 0u) << hash;  // yescrypt, salted:
+  EXPECT_NE(hashPassword("s3cret"), hash);
+  Credentials c;
+  c.addPlain("tester", "plain:pw");
+  ASSERT_EQ(c.addFile(write("# accounts\n\nalice:" + hash + "\r\n")), "");
+  struct Case {
+    const char *name, *password;
+    bool accepted;
+  };
+  for (const Case& k : std::vector<Case>{{"alice", "s3cret", true},
+                                         {"alice", "s3cre", false},
+                                         {"alice", "", false},
+                                         {"alice", hash.c_str(), false},
+                                         {"bob", "s3cret", false},
+                                         {"", "", false},
+                                         {"tester", "plain:pw", true},
+                                         {"tester", "plain", false}})
+    EXPECT_EQ(c.accepts(k.name, k.password), k.accepted) << k.name << " " << k.password;
+  // crypt(3) reads up to a NUL: what follows it must not be ignored.
+  EXPECT_FALSE(c.accepts("alice", std::string("s3cret\0x", 8)));
+}
+
+TEST_F(CredentialsFile, RefusesAFileWithAnyBadLineAndTakesNothingFromIt) {
+  const std::string hash = hashPassword("pw");
+  struct Case {
+    std::string text, why;
+  };
+  for (const Case& k : std::vector<Case>{
+           {"alice " + hash + "\n", "line 1: not NAME:HASH"},
+           {":" + hash + "\n", "line 1: not NAME:HASH"},
+           {"alice:pw\n", "line 1: not a crypt(3) hash"},
+           {"alice:$1$saltsalt$2vnaRpHa6Jxjz5n83ok8Z0\n", "line 1: not a crypt(3) hash"},  // MD5
+           {"alice:" + hash + "\n#\nalice:" + hash + "\n", "line 3: alice is given twice"}}) {
+    Credentials c;
+    std::string why = c.addFile(write(k.text));
+    EXPECT_NE(why.find(k.why), std::string::npos) << why;
+    EXPECT_TRUE(c.empty());
+  }
+  Credentials c;
+  EXPECT_EQ(c.addFile(path_ + ".missing"), "cannot read " + path_ + ".missing");
 }
 
 }  // namespace
