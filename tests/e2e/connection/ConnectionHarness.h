@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <jms/jms.h>
@@ -30,6 +31,12 @@ inline std::string thrownBy(const std::function<void()>& call) {
     }
     return "";
 }
+
+inline bool isClosed(jms::Connection& c) {
+    return thrownBy([&] { c.getClientID(); }) == "connectionClosed: getClientID|";
+}
+
+using ::testing::HasSubstr;
 
 inline jms::CltConnection& impl(jms::Connection& c) { return dynamic_cast<jms::CltConnection&>(c); }
 inline int cidOf(jms::Connection& c) { return impl(c).connectionID().cid; }

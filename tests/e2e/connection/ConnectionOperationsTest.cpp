@@ -15,10 +15,6 @@ const std::string errClosed = "|CltException::ERR_CONNECTION_CLOSED";
 
 class ConnectionOperations : public ConnectionE2E {};
 
-bool isClosed(jms::Connection& c) {
-    return thrownBy([&] { c.getClientID(); }) == "connectionClosed: getClientID|";
-}
-
 TEST_F(ConnectionOperations, ProviderFailuresTranslateAndCloseAsTheTableSays) {
     struct Case { std::string operation; const char* exception; std::string thrown; bool closes; };
     std::vector<Case> cases = {
@@ -86,10 +82,9 @@ TEST_F(ConnectionOperations, OnlyAChangeOfStateCallsTheProvider) {
     EXPECT_EQ(connection->getClientID(), u"first");
     EXPECT_EQ(control_.calls("setClientID"), 0);
     connection->setClientID(u"second");
-    EXPECT_NE(control_.last("setClientID").find("\"second\""), std::string::npos);
+    EXPECT_THAT(control_.last("setClientID"), HasSubstr("\"second\""));
     connection->setClientID(u"");
-    EXPECT_NE(control_.last("setClientID").find("null"), std::string::npos)
-        << control_.last("setClientID");
+    EXPECT_THAT(control_.last("setClientID"), HasSubstr("null"));
     connection->setClientID(u"");
     EXPECT_EQ(control_.calls("setClientID"), 2);
 }
@@ -132,8 +127,7 @@ TEST_F(ConnectionOperations, AGoneProviderFailsCallsWithSystemException) {
               "SystemException: |CltException::ERR_CONNECTION_CREATE");
 }
 
-class NoTxProvider : public ConnectionE2E {
-protected:
+struct NoTxProvider : ConnectionE2E {
     NoTxProvider() : ConnectionE2E({"--no-tx", "--driver", "memdrv"}) {}
 };
 
@@ -144,9 +138,7 @@ TEST_F(NoTxProvider, TransactedSessionRefusedWithTheProvidersDriverName) {
     EXPECT_EQ(control_.calls("createSession"), 0);
 }
 
-class StartWait : public ConnectionE2E {};
-
-TEST_F(StartWait, HoldsUntilStartedClosedOrTheDeadline) {
+TEST_F(ConnectionOperations, StartWaitHoldsUntilStartedClosedOrTheDeadline) {
     using Result = jms::CltConnection::StartWait;
     for (bool byStart : {true, false}) {
         auto connection = connect();

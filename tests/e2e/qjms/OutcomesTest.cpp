@@ -57,8 +57,7 @@ TEST_F(Outcomes, EveryExitStatusAndBadInputSendsNothing) {
         {{"--ior", "/nonexistent.ior", "send", "q", "x"}, "", 2, "cannot read the reference file", false},
     };
     for (const Row& row : rows) {
-        std::string shown;
-        for (const auto& a : row.args) shown += a + " ";
+        const std::string shown = ::testing::PrintToString(row.args);
         const QjmsResult r = row.withIor ? qjms(row.args, row.input) : runQjms(row.args, row.input);
         EXPECT_EQ(r.status, row.status) << shown << "\n" << r.err;
         EXPECT_NE(r.err.find(row.err), std::string::npos) << shown << "\n" << r.err;
@@ -103,33 +102,24 @@ TEST_F(Outcomes, CtrlCClosesCleanlyAndPutsBackWhatWasNotCommitted) {
     EXPECT_EQ(back[0]["redelivered"], true);
 }
 
+// Each command's help names its usage and a sample of its options.
 TEST_F(Outcomes, HelpTextsAreCompleteAndFitATerminal) {
-    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> rows = {
-        {{"--help"},
-         {"Usage: qjms [connection options] COMMAND", "info", "send", "publish", "receive",
-          "subscribe", "unsubscribe", "browse", "perf", "--ior", "--driver", "--user",
-          "--password-file", "--client-id", "QJMS_IOR", "QJMS_PASSWORD", "Exit status", "130"}},
-        {{"info", "--help"}, {"info [--json]", "--json"}},
-        {{"send", "--help"},
-         {"send QUEUE [BODY...]", "--file", "--lines", "--bytes", "--count", "--property",
-          "double or string", "--priority", "--ttl", "--persistent",
-          "--non-persistent", "--type", "--correlation-id", "--reply-to", "--transacted", "--batch"}},
-        {{"publish", "--help"}, {"publish TOPIC [BODY...]", "--property", "--reply-to"}},
-        {{"receive", "--help"},
-         {"receive QUEUE", "--count", "--timeout", "--selector", "--transacted", "--batch",
-          "--listener", "--json", "--body-only"}},
-        {{"subscribe", "--help"}, {"subscribe TOPIC", "--durable", "--no-local", "--selector", "--json"}},
-        {{"unsubscribe", "--help"}, {"unsubscribe NAME", "--client-id"}},
-        {{"browse", "--help"}, {"browse QUEUE", "--count", "--selector", "--json", "--body-only"}},
-        {{"perf", "--help"},
-         {"--producers", "--consumers", "--size", "--text", "--bytes", "--count", "--duration",
-          "--queue", "--topic", "--persistent", "--listener", "--json"}},
+    const std::vector<std::vector<std::string>> rows = {
+        {"", "Usage: qjms [connection options] COMMAND", "unsubscribe", "--password-file", "QJMS_PASSWORD", "130"},
+        {"info", "info [--json]"},
+        {"send", "send QUEUE [BODY...]", "--lines", "double or string", "--correlation-id", "--batch"},
+        {"publish", "publish TOPIC [BODY...]", "--reply-to"},
+        {"receive", "receive QUEUE", "--listener", "--body-only"},
+        {"subscribe", "subscribe TOPIC", "--durable", "--no-local"},
+        {"unsubscribe", "unsubscribe NAME", "--client-id"},
+        {"browse", "browse QUEUE", "--selector"},
+        {"perf", "--producers", "--duration", "--listener"},
     };
-    for (const auto& [args, mentions] : rows) {
-        const QjmsResult r = runQjms(args);
-        EXPECT_EQ(r.status, 0) << args[0];
-        EXPECT_EQ(r.err, "") << args[0];
-        for (const std::string& m : mentions) EXPECT_NE(r.out.find(m), std::string::npos) << args[0] << ": " << m;
+    for (const auto& row : rows) {
+        const QjmsResult r = row[0].empty() ? runQjms({"--help"}) : runQjms({row[0], "--help"});
+        EXPECT_EQ(r.status, 0) << row[0];
+        EXPECT_EQ(r.err, "") << row[0];
+        for (size_t i = 1; i < row.size(); ++i) EXPECT_THAT(r.out, ::testing::HasSubstr(row[i])) << row[0];
         std::istringstream lines(r.out);
         for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 100u) << line;
     }

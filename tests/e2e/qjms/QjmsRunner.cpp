@@ -1,4 +1,4 @@
-#include "QjmsRunner.h"
+#include "QjmsFixture.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -39,14 +39,14 @@ std::vector<std::string> childEnvironment(const std::map<std::string, std::strin
     return env;
 }
 
-}  // namespace
-
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
+
+}  // namespace
 
 void writeFile(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
@@ -113,20 +113,6 @@ QjmsResult QjmsProcess::finish() {
 QjmsResult runQjms(const std::vector<std::string>& args, const std::string& input,
                    const std::map<std::string, std::string>& env) {
     return QjmsProcess(args, input, env).finish();
-}
-
-std::string decodeBase64(const std::string& text) {
-    std::string out;
-    uint32_t bits = 0;
-    int count = 0;
-    for (char c : text) {
-        const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        const char* at = c ? std::strchr(digits, c) : nullptr;
-        if (!at) continue;  // padding
-        bits = bits << 6 | uint32_t(at - digits);
-        if ((count += 6) >= 8) out += char((bits >> (count -= 8)) & 0xFF);
-    }
-    return out;
 }
 
 }  // namespace qjms::test

@@ -8,13 +8,9 @@ namespace {
 
 const std::string sessionClosed = "sessionClosed: checkInUseAndClosed|";
 
-struct Endpoints {
-    explicit Endpoints(jms::QueueSession& s)
-        : queue(s.createQueue(u"q")),
-          sender(s.createSender(queue.get())),
-          receiver(s.createReceiver(queue.get())),
-          browser(s.createBrowser(queue.get())),
-          message(s.createTextMessage(u"m")) {}
+struct Endpoints : OnQueue {
+    Owned<jms::QueueBrowser> browser{session->createBrowser(queue.get())};
+    Owned<jms::TextMessage> message{session->createTextMessage(u"m")};
 
     // Every use fails as on a closed session.
     void expectUnusable() {
@@ -27,19 +23,16 @@ struct Endpoints {
         EXPECT_TRUE(closedEndpoint(*sender));
         EXPECT_TRUE(closedEndpoint(*receiver));
     }
-
-    Owned<jms::Queue> queue;
-    Owned<jms::QueueSender> sender;
-    Owned<jms::QueueReceiver> receiver;
-    Owned<jms::QueueBrowser> browser;
-    Owned<jms::TextMessage> message;
 };
 
-class Lifetime : public SessionE2E {};
+class Lifetime : public SessionE2E {
+protected:
+    Endpoints endpoints() { return Endpoints{onQueue(u"q")}; }
+};
 
 TEST_F(Lifetime, AClosedSessionClosesItsEndpointsAndStillMakesMessages) {
-    auto qs = queueSession();
-    Endpoints e(*qs);
+    auto e = endpoints();
+    auto& qs = e.session;
     qs->close();
     e.expectUnusable();
     EXPECT_EQ(thrownBy([&] { qs->close(); }), "sessionClosed: close|");
@@ -52,8 +45,8 @@ TEST_F(Lifetime, AClosedSessionClosesItsEndpointsAndStillMakesMessages) {
 }
 
 TEST_F(Lifetime, AnInvalidatedSessionClosesAtItsNextCheckWithoutTellingTheProvider) {
-    auto qs = queueSession();
-    Endpoints e(*qs);
+    auto e = endpoints();
+    auto& qs = e.session;
     control_.fail("produce", "SessionIDException");
     EXPECT_EQ(thrownBy([&] { e.sender->send(e.message.get()); }), "SessionIDException|");
     EXPECT_EQ(stateOf(*qs), SessionState::Invalidated);
@@ -64,8 +57,8 @@ TEST_F(Lifetime, AnInvalidatedSessionClosesAtItsNextCheckWithoutTellingTheProvid
 }
 
 TEST_F(Lifetime, DeletingTheConnectionFirstLeavesItsSessionsClosedAndDetached) {
-    auto qs = queueSession();
-    Endpoints e(*qs);
+    auto e = endpoints();
+    auto& qs = e.session;
     put(u"q", u"p");
     Owned<jms::QueueBrowser> peek(qs->createBrowser(e.queue.get()));
     EXPECT_TRUE(peek->getEnumeration()->hasMoreElements());  // fetched, never handed out
@@ -81,8 +74,8 @@ TEST_F(Lifetime, DeletingTheConnectionFirstLeavesItsSessionsClosedAndDetached) {
 }
 
 TEST_F(Lifetime, DeletingASessionOrOpenEndpointsLeavesTheRestWorking) {
-    auto qs = queueSession();
-    Endpoints e(*qs);
+    auto e = endpoints();
+    auto& qs = e.session;
     e.sender.reset();  // open: it leaves the registry
     Owned<jms::QueueSender> sender(qs->createSender(e.queue.get()));
     sender->send(e.message.get());

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ConnectionHarness.h"
 #include "api/ProviderCall.h"
@@ -29,7 +31,22 @@ inline bool closedEndpoint(jms::MessageConsumer& c) {
 
 inline std::string textOf(jms::Message* m) {
     auto* text = dynamic_cast<jms::TextMessage*>(m);
-    return text ? ascii(text->getText()) : "<not text>";
+    return text ? ascii(text->getText()) : m ? "<not text>" : "<none>";
+}
+
+// The texts a consumer holds, taken; `wait` > 0 waits that long for each.
+inline std::vector<std::string> drain(jms::MessageConsumer& c, int64_t wait = 0) {
+    std::vector<std::string> out;
+    while (Owned<jms::Message> m{wait ? c.receive(wait) : c.receiveNoWait()}) out.push_back(textOf(m.get()));
+    return out;
+}
+
+inline std::vector<std::string> browse(jms::QueueBrowser& b) {
+    std::vector<std::string> out;
+    for (jms::Enumeration* e = b.getEnumeration(); e->hasMoreElements();) {
+        out.push_back(textOf(Owned<jms::Message>(e->nextElement()).get()));
+    }
+    return out;
 }
 
 // Retry pauses are counted instead of slept while one of these lives.
@@ -45,6 +62,14 @@ private:
         ++count();
     }
     jms::pcall::PauseFn previous_;
+};
+
+// A session of its own on one queue, with a sender and a receiver.
+struct OnQueue {
+    Owned<jms::QueueSession> session;
+    Owned<jms::Queue> queue;
+    Owned<jms::QueueSender> sender;
+    Owned<jms::QueueReceiver> receiver;
 };
 
 class SessionE2E : public ConnectionE2E {
@@ -69,6 +94,16 @@ protected:
         Owned<jms::TextMessage> m(s->createTextMessage(text));
         sender->send(m.get(), 1, priority, 0);
         s->close();
+    }
+
+    // A session of its own on one queue, with a sender and a receiver.
+    OnQueue onQueue(const jms::WString& name, bool transacted = false) { return onQueue(*connection_, name, transacted); }
+    static OnQueue onQueue(jms::QueueConnection& on, const jms::WString& name, bool transacted = false) {
+        OnQueue q{Owned<jms::QueueSession>(on.createQueueSession(transacted, 1)), nullptr, nullptr, nullptr};
+        q.queue.reset(q.session->createQueue(name));
+        q.sender.reset(q.session->createSender(q.queue.get()));
+        q.receiver.reset(q.session->createReceiver(q.queue.get()));
+        return q;
     }
 
     Owned<jms::QueueConnection> connection_;

@@ -13,23 +13,10 @@ using State = SessionState;
 
 // Everything an operation may act on, made fresh for each row.
 struct World {
-    explicit World(jms::QueueConnection& c)
-        : qs(c.createQueueSession(false, 1)),
-          ts(dynamic_cast<jms::TopicConnection&>(c).createTopicSession(false, 1)),
-          queue(qs->createQueue(u"q")),
-          topic(ts->createTopic(u"t")),
-          sender(qs->createSender(queue.get())),
-          receiver(qs->createReceiver(queue.get())),
-          publisher(ts->createPublisher(topic.get())),
-          message(qs->createTextMessage(u"m")) {}
-    Owned<jms::QueueSession> qs;
+    OnQueue q;
     Owned<jms::TopicSession> ts;
-    Owned<jms::Queue> queue;
-    Owned<jms::Topic> topic;
-    Owned<jms::QueueSender> sender;
-    Owned<jms::QueueReceiver> receiver;
-    Owned<jms::TopicPublisher> publisher;
-    Owned<jms::TextMessage> message;
+    Owned<jms::Topic> topic{ts->createTopic(u"t")};
+    Owned<jms::TextMessage> message{q.session->createTextMessage(u"m")};
 };
 
 // A fault and what the caller sees: "message|error code", the session's state
@@ -43,40 +30,31 @@ struct Row {
     int code = 0;
 };
 
+enum Side { queueSide, topicSide, senderSide, receiverSide };  // the session, and the endpoint looked at
+
 struct Operation {
     const char* failing;  // the provider operation that raises
     std::function<void(World&)> call;
-    std::function<jms::Session&(World&)> session;
-    std::function<bool(World&)> endpointClosed;  // null: nothing to look at
+    Side side;
     std::vector<Row> rows;
 };
 
-jms::Session& queueSide(World& w) { return *w.qs; }
-jms::Session& topicSide(World& w) { return *w.ts; }
-
-// Creation failures that mean the session is gone close it locally.
-std::vector<Row> closingRows() {
-    return {{"ConnectionIDException", "ConnectionIDException|", State::Closed},
-            {"SessionIDException", "SessionIDException|", State::Closed},
-            {"BadStateException", "BadStateException|", State::Closed},
-            {"TRANSIENT", "SystemException|", State::Closed}};
+// The answers that mean the session is gone, and a system exception
+// (none when `system` is null), all leaving the same state.
+std::vector<Row> goneRows(State state, bool endpointClosed = false, const char* system = "TRANSIENT") {
+    std::vector<Row> rows;
+    for (const char* gone : {"ConnectionIDException", "SessionIDException", "BadStateException"}) {
+        rows.push_back({gone, gone + std::string("|"), state, endpointClosed});
+    }
+    if (system) rows.push_back({system, "SystemException|", state, endpointClosed});
+    return rows;
 }
 
-// A producer's or consumer's: itself closed, its session invalidated.
-std::vector<Row> invalidatingRows() {
-    return {{"ConnectionIDException", "ConnectionIDException|", State::Invalidated, true},
-            {"SessionIDException", "SessionIDException|", State::Invalidated, true},
-            {"BadStateException", "BadStateException|", State::Invalidated, true},
-            {"COMM_FAILURE", "SystemException|", State::Invalidated, true}};
-}
-
-// Each of `words` as "word" + suffix, the session left open.
+// Each of `kinds` as its word + suffix, the session left open.
 std::vector<Row> fixedRows(std::vector<std::pair<const char*, const char*>> kinds,
                            const std::string& suffix, bool endpointClosed = false) {
     std::vector<Row> rows;
-    for (const auto& [exception, word] : kinds) {
-        rows.push_back({exception, word + suffix, State::Open, endpointClosed});
-    }
+    for (const auto& [exception, word] : kinds) rows.push_back({exception, word + suffix, State::Open, endpointClosed});
     return rows;
 }
 
@@ -97,72 +75,44 @@ const std::pair<const char*, const char*> Store{"StoreException", "svrStore"},
 Row resourceRow(const std::string& thrown) { return {"ResourceException", thrown, State::Open, false, 3}; }
 
 std::vector<Operation> operations() {
-    auto sender = [](World& w) { return closedEndpoint(*w.sender); };
-    auto receiver = [](World& w) { return closedEndpoint(*w.receiver); };
-    const std::string consumerCreate = " CltException.ERR_CONSUMER_CREATE|";
-    const std::string producerCreate = " CltException.ERR_PRODUCER_CREATE|";
-    const auto queueConsumerRows = join({
-        fixedRows({Store, Destination, Consumer, Concurrency, Selector, Sec, Transaction}, consumerCreate),
-        {resourceRow("svrResource" + consumerCreate), {"ProducerException", "svrProducer: why|"}},
-        closingRows()});
-    const auto topicConsumerRows = [&](const char* resource) {
-        return join({fixedRows({Store, Destination, Consumer, Concurrency, Selector, Sec, Transaction},
-                               ": ERR_CONSUMER_CREATE|"),
-                     {resourceRow(resource), {"ProducerException", "svrProducer: why|"}},
-                     closingRows()});
+    const std::string consumerClosed = " CltException.ERR_CONSUMER_CLOSED|";
+    const auto createRows = [](std::vector<std::pair<const char*, const char*>> kinds, const std::string& suffix,
+                               const std::string& resource, std::vector<Row> others) {
+        return join({fixedRows(kinds, suffix), {resourceRow(resource)}, others, goneRows(State::Closed)});
     };
-    const auto sendRows = join({
-        fixedRows({Store, Concurrency, Full, MessageX, Sec, Transaction}, "|"),
-        {resourceRow("svrResource|"),
-         {"DestinationException", "svrDestination  CltException.ERR_PRODUCER_CLOSED|", State::Open, true},
-         {"ProducerException", "svrProducer CltException.ERR_PRODUCER_CLOSED|", State::Open, true},
-         {"BusyException", "svrBusy: why|"}},
-        invalidatingRows()});
-    const auto receiveRows = join({
-        fixedRows({Store, Concurrency, BadArg, MessageX, Sec, Transaction}, "|"),
-        {{"BusyException", "svrBusy|", State::Open, false, 5},
-         {"DestinationException", "svrDestination CltException.ERR_CONSUMER_CLOSED|", State::Open, true},
-         {"ConsumerException", "svrConsumer CltException.ERR_CONSUMER_CLOSED|", State::Open, true},
-         {"FullException", "svrFull: why|"}},
-        invalidatingRows()});
-    const auto transactionRows = std::vector<Row>{
-        {"TransactionException", "svrTransaction CltException::NONE|"},
-        {"BadStateException", "BadStateException|"},
-        {"SecException", "svrSec CltException::NONE|"},
-        {"ConcurrencyException", "svrConcurrency CltException::NONE|"},
-        {"ConnectionIDException", "ConnectionIDException|"},
-        {"SessionIDException", "SessionIDException|"},
-        {"StoreException", "svrStore: why|"},
-        {"TRANSIENT", "SystemException|"}};
+    const auto consumerRows = [&](const std::string& suffix, const std::string& resource) {
+        return createRows({Store, Destination, Consumer, Concurrency, Selector, Sec, Transaction}, suffix, resource,
+                          {{"ProducerException", "svrProducer: why|"}});
+    };
+    const auto producerRows = [&](const std::string& suffix) {
+        return createRows({Store, Destination, Producer, Concurrency, Sec, Transaction}, suffix, "svrResource" + suffix,
+                          {{"ConsumerException", "svrConsumer: why|"}, {"SelectorException", "selector: why|"}});
+    };
+    const auto queueConsumerRows =
+        consumerRows(" CltException.ERR_CONSUMER_CREATE|", "svrResource CltException.ERR_CONSUMER_CREATE|");
+    const auto transactionRows = join({fixedRows({Transaction, Sec, Concurrency}, " CltException::NONE|"),
+                                       {{"StoreException", "svrStore: why|"}}, goneRows(State::Open)});
+    const auto invalidating = goneRows(State::Invalidated, true, "COMM_FAILURE");
 
     return {
-        {"createReceiver", [](World& w) { delete w.qs->createReceiver(w.queue.get()); }, queueSide, {},
+        {"createReceiver", [](World& w) { delete w.q.session->createReceiver(w.q.queue.get()); }, queueSide,
          queueConsumerRows},
-        {"createBrowser", [](World& w) { delete w.qs->createBrowser(w.queue.get(), u"a > 1"); }, queueSide,
-         {}, queueConsumerRows},
-        {"createSender", [](World& w) { delete w.qs->createSender(w.queue.get()); }, queueSide, {},
-         join({fixedRows({Store, Destination, Producer, Concurrency, Sec, Transaction}, producerCreate),
-               {resourceRow("svrResource" + producerCreate), {"ConsumerException", "svrConsumer: why|"},
-                {"SelectorException", "selector: why|"}},
-               closingRows()})},
-        {"createSubscriber", [](World& w) { delete w.ts->createSubscriber(w.topic.get()); }, topicSide, {},
-         topicConsumerRows("svrResource: ERR_CONSUMER_CREATE|")},
-        {"createDurableSubscriber",
-         [](World& w) { delete w.ts->createDurableSubscriber(w.topic.get(), u"d"); }, topicSide, {},
-         join({topicConsumerRows("svrResource: ERR_SESSION_CREATE|"),
+        {"createBrowser", [](World& w) { delete w.q.session->createBrowser(w.q.queue.get(), u"a > 1"); },
+         queueSide, queueConsumerRows},
+        {"createSender", [](World& w) { delete w.q.session->createSender(w.q.queue.get()); }, queueSide,
+         producerRows(" CltException.ERR_PRODUCER_CREATE|")},
+        {"createSubscriber", [](World& w) { delete w.ts->createSubscriber(w.topic.get()); }, topicSide,
+         consumerRows(": ERR_CONSUMER_CREATE|", "svrResource: ERR_CONSUMER_CREATE|")},
+        {"createDurableSubscriber", [](World& w) { delete w.ts->createDurableSubscriber(w.topic.get(), u"d"); },
+         topicSide,
+         join({consumerRows(": ERR_CONSUMER_CREATE|", "svrResource: ERR_SESSION_CREATE|"),
                {{"ConsumerException", "svrConsumer: ERR_CONSUMER_CREATE|", State::Open, false, 4, 18}}})},
-        {"createPublisher", [](World& w) { delete w.ts->createPublisher(w.topic.get()); }, topicSide, {},
-         join({fixedRows({Store, Destination, Producer, Concurrency, Sec, Transaction}, ": ERR_PRODUCER_CREATE|"),
-               {resourceRow("svrResource: ERR_PRODUCER_CREATE|"), {"ConsumerException", "svrConsumer: why|"},
-                {"SelectorException", "selector: why|"}},
-               closingRows()})},
-        {"unsubscribe", [](World& w) { w.ts->unsubscribe(u"d"); }, topicSide, {},
+        {"createPublisher", [](World& w) { delete w.ts->createPublisher(w.topic.get()); }, topicSide,
+         producerRows(": ERR_PRODUCER_CREATE|")},
+        {"unsubscribe", [](World& w) { w.ts->unsubscribe(u"d"); }, topicSide,
          join({fixedRows({Destination, Consumer, Concurrency, Sec, Store}, ": NONE|"),
-               {{"ConnectionIDException", "ConnectionIDException|", State::Closed},
-                {"SessionIDException", "SessionIDException|", State::Closed},
-                {"BadStateException", "BadStateException|", State::Closed},
-                {"TRANSIENT", "SystemException|"}}})},
-        {"closeSession", [](World& w) { w.qs->close(); }, queueSide, {},
+               goneRows(State::Closed, false, nullptr), {{"TRANSIENT", "SystemException|"}}})},
+        {"closeSession", [](World& w) { w.q.session->close(); }, queueSide,
          {{"StoreException", "svrStore|CltException::ERR_SESSION_CLOSED", State::Closed},
           {"ConnectionIDException", "connectionIDEx|", State::Closed},
           {"SessionIDException", "svrSessID|CltException::ERR_SESSION_CLOSED", State::Closed},
@@ -172,47 +122,45 @@ std::vector<Operation> operations() {
           {"BadStateException", "BadStateException|", State::Closed},
           {"TRANSIENT", "SystemException|", State::Closed},
           {"FullException", "svrFull: why|", State::Closed}}},
-        {"commit", [](World& w) { w.qs->commit(); }, queueSide, {}, transactionRows},
-        {"rollback", [](World& w) { w.qs->rollback(); }, queueSide, {}, transactionRows},
-        {"produce", [](World& w) { w.sender->send(w.message.get()); }, queueSide, sender, sendRows},
-        {"produceTo", [](World& w) { w.sender->send(w.queue.get(), w.message.get()); }, queueSide, sender,
+        {"commit", [](World& w) { w.q.session->commit(); }, queueSide, transactionRows},
+        {"rollback", [](World& w) { w.q.session->rollback(); }, queueSide, transactionRows},
+        {"produce", [](World& w) { w.q.sender->send(w.message.get()); }, senderSide,
+         join({fixedRows({Store, Concurrency, Full, MessageX, Sec, Transaction}, "|"),
+               {resourceRow("svrResource|"),
+                {"DestinationException", "svrDestination  CltException.ERR_PRODUCER_CLOSED|", State::Open, true},
+                {"ProducerException", "svrProducer CltException.ERR_PRODUCER_CLOSED|", State::Open, true},
+                {"BusyException", "svrBusy: why|"}},
+               invalidating})},
+        {"produceTo", [](World& w) { w.q.sender->send(w.q.queue.get(), w.message.get()); }, senderSide,
          {{"FullException", "svrFull|"},
           {"ProducerException", "svrProducer CltException.ERR_PRODUCER_CLOSED|", State::Open, true},
           {"SessionIDException", "SessionIDException|", State::Invalidated, true}}},
-        {"consumeNoBlock", [](World& w) { delete w.receiver->receiveNoWait(); }, queueSide, receiver,
-         receiveRows},
-        {"consume", [](World& w) { delete w.receiver->receive(); }, queueSide, receiver,
-         {{"BusyException", "svrBusy|", State::Open, false, 5},
-          {"ConsumerException", "svrConsumer CltException.ERR_CONSUMER_CLOSED|", State::Open, true}}},
-        {"consumeTimeOut", [](World& w) { delete w.receiver->receive(100); }, queueSide, receiver,
-         {{"StoreException", "svrStore|"},
-          {"INTERNAL", "SystemException|", State::Invalidated, true}}},
+        {"consumeNoBlock", [](World& w) { delete w.q.receiver->receiveNoWait(); }, receiverSide,
+         join({fixedRows({Store, Concurrency, BadArg, MessageX, Sec, Transaction}, "|"),
+               fixedRows({Destination, Consumer}, consumerClosed, true),
+               {{"BusyException", "svrBusy|", State::Open, false, 5}, {"FullException", "svrFull: why|"}},
+               invalidating})},
+        {"consume", [](World& w) { delete w.q.receiver->receive(); }, receiverSide,
+         join({fixedRows({Consumer}, consumerClosed, true), {{"BusyException", "svrBusy|", State::Open, false, 5}}})},
+        {"consumeTimeOut", [](World& w) { delete w.q.receiver->receive(100); }, receiverSide,
+         {{"StoreException", "svrStore|"}, {"INTERNAL", "SystemException|", State::Invalidated, true}}},
         {"setMessageListener",
          [](World& w) {
              static struct : jms::MessageListener {
                  void onMessage(jms::Message*) override {}
              } listener;
-             w.receiver->setMessageListener(&listener);
+             w.q.receiver->setMessageListener(&listener);
          },
-         queueSide, receiver,
-         join({fixedRows({Concurrency, Sec, Transaction}, "|"),
-               {{"DestinationException", "svrDestination CltException.ERR_CONSUMER_CLOSED|", State::Open, true},
-                {"ConsumerException", "svrConsumer CltException.ERR_CONSUMER_CLOSED|", State::Open, true},
-                {"StoreException", "svrStore: why|"}},
-               invalidatingRows()})},
-        {"closeProducer", [](World& w) { w.sender->close(); }, queueSide, {},
+         receiverSide,
+         join({fixedRows({Concurrency, Sec, Transaction}, "|"), fixedRows({Destination, Consumer}, consumerClosed, true),
+               {{"StoreException", "svrStore: why|"}}, invalidating})},
+        {"closeProducer", [](World& w) { w.q.sender->close(); }, queueSide,
          join({fixedRows({Store, Destination, Concurrency, Producer, Sec}, ": CltException.ERR_PRODUCER_CLOSED|"),
-               invalidatingRows()})},
-        {"closeConsumer", [](World& w) { w.receiver->close(); }, queueSide, {},
-         {{"StoreException", "svrStore: CltException.ERR_CONSUMER_CLOSED|"},
-          {"DestinationException", "svrDestination CltException.ERR_CONSUMER_CLOSED|"},
-          {"ConcurrencyException", "svrConcurrency: CltException.ERR_CONSUMER_CLOSED|"},
-          {"ConsumerException", "svrConsumer CltException.ERR_CONSUMER_CLOSED|"},
-          {"SecException", "svrSec|"},
-          {"SessionIDException", "SessionIDException|", State::Invalidated},
-          {"ConnectionIDException", "ConnectionIDException|", State::Invalidated},
-          {"BadStateException", "BadStateException|", State::Invalidated},
-          {"TRANSIENT", "SystemException|", State::Invalidated}}},
+               invalidating})},
+        {"closeConsumer", [](World& w) { w.q.receiver->close(); }, queueSide,
+         join({fixedRows({Store, Concurrency}, ": CltException.ERR_CONSUMER_CLOSED|"),
+               fixedRows({Destination, Consumer}, consumerClosed), {{"SecException", "svrSec|"}},
+               goneRows(State::Invalidated)})},
     };
 }
 
@@ -223,7 +171,7 @@ TEST_F(Translation, EveryProviderFailureReadsAndActsAsItsTableSays) {
     for (const Operation& op : operations()) {
         for (const Row& row : op.rows) {
             SCOPED_TRACE(std::string(op.failing) + " " + row.exception);
-            World world(*connection_);
+            World world{onQueue(u"q"), topicSession()};
             control_.reset();
             CountedPauses::count() = 0;
             control_.fail(op.failing, row.exception, row.times, row.code, "why");
@@ -232,9 +180,13 @@ TEST_F(Translation, EveryProviderFailureReadsAndActsAsItsTableSays) {
             // Retried answers pause a second each, except Busy, which does not pause.
             const bool pausing = std::string(row.exception) != "BusyException";
             EXPECT_EQ(CountedPauses::count(), pausing ? row.times - 1 : 0);
-            EXPECT_EQ(stateOf(op.session(world)), row.session);
-            if (op.endpointClosed) {
-                EXPECT_EQ(op.endpointClosed(world), row.endpointClosed);
+            jms::Session& session = op.side == topicSide ? static_cast<jms::Session&>(*world.ts) : *world.q.session;
+            EXPECT_EQ(stateOf(session), row.session);
+            if (op.side == senderSide) {
+                EXPECT_EQ(closedEndpoint(*world.q.sender), row.endpointClosed);
+            }
+            if (op.side == receiverSide) {
+                EXPECT_EQ(closedEndpoint(*world.q.receiver), row.endpointClosed);
             }
         }
     }
@@ -261,9 +213,7 @@ TEST_F(Translation, SessionCreationFailuresOwnTextOrTheConnectionsWhenItIsGone) 
         control_.fail("createSession", row.exception, row.times, 0, "why");
         EXPECT_EQ(thrownBy([&] { delete connection->createQueueSession(false, 1); }), row.thrown);
         EXPECT_EQ(control_.calls("createSession"), row.times);
-        const bool connectionClosed =
-            thrownBy([&] { connection->getClientID(); }) == "connectionClosed: getClientID|";
-        EXPECT_EQ(connectionClosed, row.session == State::Closed);
+        EXPECT_EQ(isClosed(*connection), row.session == State::Closed);
     }
 }
 
