@@ -12,6 +12,7 @@
 namespace qjms_test {
 namespace {
 
+using ::testing::Action;
 using ::testing::InSequence;
 using ::testing::Invoke;
 using ::testing::Return;
@@ -49,31 +50,25 @@ struct World {
     StrictMock<MockSession> session;
     StrictMock<MockDestination> target;
     StrictMock<MockMessage> message;
-    template <class T>
-    using Made = std::unique_ptr<StrictMock<T>>;
-    Made<MockDestination> temporary = std::make_unique<StrictMock<MockDestination>>();
-    Made<MockProducer> producer = std::make_unique<StrictMock<MockProducer>>();
-    Made<MockConsumer> consumer = std::make_unique<StrictMock<MockConsumer>>();
+    std::unique_ptr<MockDestination> temporary{new StrictMock<MockDestination>};
+    std::unique_ptr<MockProducer> producer{new StrictMock<MockProducer>};
+    std::unique_ptr<MockConsumer> consumer{new StrictMock<MockConsumer>};
     MockDestination* const tmp = temporary.get();
     MockProducer* const prod = producer.get();
     MockConsumer* const cons = consumer.get();
     const int baseline = Tracked::live();
     int handedOver = 0;
 
-    // Creation step `step` of three answers with its object, or, when it is the
-    // failing step, with an exception or a null result.
+    // Creation steps before `failing` hand over their object; that step throws
+    // or returns null; the later ones are never asked for.
     template <class Expectation, class T>
     void answer(Expectation& e, std::unique_ptr<T>& object, int step, int failing, bool null) {
-        if (step < failing) {
-            e.WillOnce(Invoke([this, &object] {
-                ++handedOver;
-                return object.release();
-            }));
-        } else if (null) {
+        if (step < failing)
+            e.WillOnce(Invoke([this, &object] { return ++handedOver, object.release(); }));
+        else if (null)
             e.WillOnce(Return(nullptr));
-        } else {
+        else
             e.WillOnce(Throw(jms::IllegalStateException(u"cause")));
-        }
     }
     void expectCreation(int failing = 3, bool null = false) {
         answer(K::temporary(session), temporary, 0, failing, null);
@@ -170,14 +165,12 @@ TYPED_TEST(Requestor, RequestSetsReplyAddressSendsThenWaits) {
         auto& produce = K::produce(*w.prod, &w.message);
         if (failing == 1) {
             produce.WillOnce(Throw(cause));
-        } else if (failing == 2) {
-            EXPECT_CALL(*w.cons, receive()).WillOnce(Throw(cause));
         } else {
-            EXPECT_CALL(*w.cons, receive()).WillOnce(Return(reply.release()));
+            EXPECT_CALL(*w.cons, receive())
+                .WillOnce(failing ? Action<Msg()>(Throw(cause)) : Return(reply.release()));
         }
         if (failing == 0) {
-            std::unique_ptr<jms::Message> got(requestor.request(&w.message));
-            EXPECT_EQ(got.get(), expected);
+            EXPECT_EQ(std::unique_ptr<jms::Message>(requestor.request(&w.message)).get(), expected);
         } else {
             EXPECT_JMS_THROW(delete requestor.request(&w.message), jms::IllegalStateException,
                              u"cause");

@@ -1,4 +1,7 @@
-// Reading the provider's location: reference files and their names.
+// Parts of a connection that need no provider: the library's callback
+// endpoint, the provider's metadata as the caller reads it, reference files.
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -8,9 +11,50 @@
 
 #include <jms/JMSException.h>
 
+#include "connection/CltConnectionMetaData.h"
+#include "connection/CltOrb.h"
 #include "connection/ReferenceText.h"
 
+// After the broker's own headers, which it needs.
+#include <omniORB4/internal/objectAdapter.h>
+
 namespace {
+
+// The tests run with the callback endpoint on loopback TCP (ORBendPoint):
+// the library's broker then listens on a Unix-domain socket beside it.
+TEST(CallbackEndpoint, LoopbackTcpGetsAUnixSocketBeside) {
+    jms::CltOrb::instance();
+    const auto& mine = omni::omniObjAdapter::listMyEndpoints();
+    std::string tcp, socketFile;
+    for (CORBA::ULong i = 0; i < mine.length(); ++i) {
+        const std::string uri = mine[i].in();
+        if (uri.rfind("giop:tcp:127.0.0.1:", 0) == 0) tcp = uri;
+        if (uri.rfind("giop:unix:", 0) == 0) socketFile = uri.substr(10);
+    }
+    EXPECT_FALSE(tcp.empty());
+    ASSERT_FALSE(socketFile.empty());
+    struct stat info {};
+    ASSERT_EQ(stat(socketFile.c_str(), &info), 0) << socketFile;
+    EXPECT_TRUE(S_ISSOCK(info.st_mode));
+}
+
+using Wire = zorvane::velt::quorix::corba::jmsCommon::ConnectionMetaData;
+
+TEST(ConnectionMetaData, CopiesAreCompleteAndIndependentAndVersionsReadMajorDotMinor) {
+    const Wire provider{1, 0, L"Quorix \u00e9", 5, 12, false, true, true, L"vol"};
+    jms::CltConnectionMetaData original;
+    original.fill(provider);
+    jms::CltConnectionMetaData copy(original);
+    original.fill(Wire{1, 0, L"", -1, 2147483647, false, false, false, L""});
+    EXPECT_EQ(original.getProviderVersion(), u"-1.2147483647");
+    EXPECT_EQ(copy.getProviderVersion(), u"5.12");
+    EXPECT_EQ(copy.getJMSVersion(), u"1.0");
+    EXPECT_EQ(copy.getJMSProviderName(), u"Quorix \u00e9");
+    EXPECT_EQ(copy.getDriverName(), u"vol");
+    EXPECT_FALSE(copy.supportsPersistent());
+    EXPECT_TRUE(copy.supportsNonPersistent());
+    EXPECT_TRUE(copy.supportsTxSessions());
+}
 
 jms::WString wide(const std::string& s) { return jms::WString(s.begin(), s.end()); }
 
