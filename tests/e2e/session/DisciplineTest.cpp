@@ -1,6 +1,7 @@
 // The rules around every provider call: argument checks before the call,
 // retries, one operation at a time per session, and what goes on the wire.
 #include <future>
+#include <limits>
 #include <thread>
 
 #include "SessionHarness.h"
@@ -160,6 +161,15 @@ TEST_F(Discipline, WhatTheLibrarySends) {
     Owned<jms::Destination> stamped(message->getJMSDestination());
     EXPECT_EQ(dynamic_cast<jms::Queue&>(*stamped).getQueueName(), u"elsewhere");
 
+    // Endpoints hand out copies of their destination, for the caller to delete.
+    Owned<jms::TopicSubscriber> subscriber(ts->createSubscriber(topic.get()));
+    Owned<jms::Queue> senderQueue(plain.sender->getQueue()), receiverQueue(plain.receiver->getQueue());
+    Owned<jms::Topic> publisherTopic(publisher->getTopic()), subscriberTopic(subscriber->getTopic());
+    EXPECT_NE(senderQueue.get(), plain.queue.get());
+    EXPECT_EQ(senderQueue->getQueueName() + receiverQueue->getQueueName(), u"qq");
+    EXPECT_EQ(publisherTopic->getTopicName() + subscriberTopic->getTopicName(), u"tt");
+    EXPECT_FALSE(subscriber->getNoLocal());
+
     // The expiration comes from the library's clock.
     const int64_t before = jms::currentTimeMillis();
     plain.sender->send(message.get(), 1, 7, 5000);
@@ -169,6 +179,9 @@ TEST_F(Discipline, WhatTheLibrarySends) {
     EXPECT_THAT(control_.last("produce"), HasSubstr("expiration=" + std::to_string(expiration) + " priority=7"));
     EXPECT_FALSE(message->getJMSMessageID().empty());
     EXPECT_GT(message->getJMSTimestamp(), 0);
+    // A time to live past the end of the clock never expires; it must not wrap into the past.
+    plain.sender->send(message.get(), 1, 4, std::numeric_limits<int64_t>::max());
+    EXPECT_EQ(message->getJMSExpiration(), std::numeric_limits<int64_t>::max());
 }
 
 }  // namespace
